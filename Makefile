@@ -1,0 +1,28 @@
+# The two commands a user needs: `make run` and `make test`. Both install what is
+# missing, configure, build and bake the content first.
+BUILD_DIR ?= build
+STAGE_DIR := $(BUILD_DIR)/stage
+JOBS      ?= $(shell nproc)
+XVFB      := xvfb-run -a -s "-screen 0 1920x1080x24"
+
+.PHONY: all setup configure build run test stills video bench clean
+
+all: build
+
+setup:
+	@bash scripts/setup.sh
+
+configure: setup
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	@bash scripts/run.sh $(STAGE_DIR)
+
+test: build
+	@cd $(BUILD_DIR) && $(XVFB) ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD_DIR)
