@@ -1,0 +1,4 @@
+// Scene window placeholder until its drawing lands.
+#include "scenes/scenes.h"
+
+void drawTwoShedCity(float, SceneResources&, LoopValues&) {}
