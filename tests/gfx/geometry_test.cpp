@@ -75,7 +75,7 @@ std::vector<float> bufferFloats(GLuint buffer, size_t count) {
 }
 
 // All five pieces, set up in the start-up order.
-struct GeometryTest : GlTest {
+struct builtInGeometry : GlTest {
     Geometry geometry;
 
     void SetUp() override {
@@ -141,7 +141,7 @@ TEST(quadOffsets, entry_of_row_r_column_c_sits_at_index_6r_plus_c) {
         }
 }
 
-TEST_F(GeometryTest, offsets_are_kept_and_uploaded_unchanged) {
+TEST_F(builtInGeometry, offsets_are_kept_and_uploaded_unchanged) {
     std::array<glm::vec2, kQuadOffsetCount> expected = makeQuadOffsets();
     std::vector<float> uploaded = bufferFloats(geometry.quadOffsetsVBO, 2 * kQuadOffsetCount);
     GLint size = 0;
@@ -159,7 +159,7 @@ TEST_F(GeometryTest, offsets_are_kept_and_uploaded_unchanged) {
 // ---------------------------------------------------------------------------------
 // Vertex array layouts
 
-TEST_F(GeometryTest, every_array_has_the_layout_its_shaders_expect) {
+TEST_F(builtInGeometry, every_array_has_the_layout_its_shaders_expect) {
     for (const ArrayLayout& layout : kLayouts) {
         SCOPED_TRACE(layout.name);
         ASSERT_NE(geometry.*layout.vao, 0u);
@@ -190,7 +190,7 @@ TEST_F(GeometryTest, every_array_has_the_layout_its_shaders_expect) {
     }
 }
 
-TEST_F(GeometryTest, each_array_records_only_its_own_element_buffer) {
+TEST_F(builtInGeometry, each_array_records_only_its_own_element_buffer) {
     for (const ArrayLayout& layout : kLayouts) {
         SCOPED_TRACE(layout.name);
         glBindVertexArray(geometry.*layout.vao);
@@ -199,7 +199,7 @@ TEST_F(GeometryTest, each_array_records_only_its_own_element_buffer) {
     }
 }
 
-TEST_F(GeometryTest, every_name_is_distinct) {
+TEST_F(builtInGeometry, every_name_is_distinct) {
     std::vector<unsigned> arrays, buffers{geometry.quadOffsetsVBO};
     for (const ArrayLayout& layout : kLayouts) {
         arrays.push_back(geometry.*layout.vao);
@@ -215,7 +215,7 @@ TEST_F(GeometryTest, every_name_is_distinct) {
         }
 }
 
-TEST_F(GeometryTest, buffers_hold_whole_tables_for_static_drawing) {
+TEST_F(builtInGeometry, buffers_hold_whole_tables_for_static_drawing) {
     for (const ArrayLayout& layout : kLayouts) {
         SCOPED_TRACE(layout.name);
         GLint size = 0, usage = 0;
@@ -238,7 +238,7 @@ TEST_F(GeometryTest, buffers_hold_whole_tables_for_static_drawing) {
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
-TEST_F(GeometryTest, set_up_leaves_no_array_or_vertex_buffer_bound) {
+TEST_F(builtInGeometry, set_up_leaves_no_array_or_vertex_buffer_bound) {
     EXPECT_EQ(integer(GL_VERTEX_ARRAY_BINDING), 0);
     EXPECT_EQ(integer(GL_ARRAY_BUFFER_BINDING), 0);
 }
@@ -246,7 +246,7 @@ TEST_F(GeometryTest, set_up_leaves_no_array_or_vertex_buffer_bound) {
 // ---------------------------------------------------------------------------------
 // Table contents, as the shaders see them
 
-TEST_F(GeometryTest, quad_texture_coordinates_follow_their_corners) {
+TEST_F(builtInGeometry, quad_texture_coordinates_follow_their_corners) {
     // Each corner (x, y) of the unit quad maps to (x + 0.5, y + 0.5); the two quads
     // keep the coordinate at different columns.
     struct Quad { unsigned Geometry::*vbo; int texcoordAt; };
@@ -261,7 +261,7 @@ TEST_F(GeometryTest, quad_texture_coordinates_follow_their_corners) {
     }
 }
 
-TEST_F(GeometryTest, cube_faces_lie_in_their_planes) {
+TEST_F(builtInGeometry, cube_faces_lie_in_their_planes) {
     struct Face { int axis; float value; };
     // back, front, left, right, bottom, top
     const Face cubeFaces[6] = {{2, -0.5f}, {2, 0.5f}, {0, -0.5f}, {0, 0.5f}, {1, -0.5f}, {1, 0.5f}};
@@ -286,7 +286,7 @@ TEST_F(GeometryTest, cube_faces_lie_in_their_planes) {
 // ---------------------------------------------------------------------------------
 // Drawing
 
-TEST_F(GeometryTest, instance_pairs_share_one_offset) {
+TEST_F(builtInGeometry, instance_pairs_share_one_offset) {
     const char* capture = R"(#version 330 core
 layout (location = 2) in vec2 aOffset;
 out vec2 captured;
@@ -330,7 +330,7 @@ void main() { captured = aOffset; gl_Position = vec4(0.0); }
     glDeleteProgram(program);
 }
 
-TEST_F(GeometryTest, screen_quad_covers_the_target_and_the_textured_quad_its_middle) {
+TEST_F(builtInGeometry, screen_quad_covers_the_target_and_the_textured_quad_its_middle) {
     const char* vertex = R"(#version 330 core
 layout (location = 0) in vec3 aPos;
 void main() { gl_Position = vec4(aPos, 1.0); }
