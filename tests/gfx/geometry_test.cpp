@@ -199,22 +199,6 @@ TEST_F(builtInGeometry, each_array_records_only_its_own_element_buffer) {
     }
 }
 
-TEST_F(builtInGeometry, every_name_is_distinct) {
-    std::vector<unsigned> arrays, buffers{geometry.quadOffsetsVBO};
-    for (const ArrayLayout& layout : kLayouts) {
-        arrays.push_back(geometry.*layout.vao);
-        buffers.push_back(geometry.*layout.vbo);
-        if (layout.ebo)
-            buffers.push_back(geometry.*layout.ebo);
-    }
-    for (const std::vector<unsigned>* names : {&arrays, &buffers})
-        for (size_t i = 0; i < names->size(); ++i) {
-            EXPECT_NE((*names)[i], 0u);
-            for (size_t j = i + 1; j < names->size(); ++j)
-                EXPECT_NE((*names)[i], (*names)[j]);
-        }
-}
-
 TEST_F(builtInGeometry, buffers_hold_whole_tables_for_static_drawing) {
     for (const ArrayLayout& layout : kLayouts) {
         SCOPED_TRACE(layout.name);
@@ -327,72 +311,5 @@ void main() { captured = aOffset; gl_Position = vec4(0.0); }
     glBindBuffer(GL_TRANSFORM_FEEDBACK_BUFFER, 0);
     glDeleteBuffers(1, &captureBuffer);
     glDeleteShader(shader);
-    glDeleteProgram(program);
-}
-
-TEST_F(builtInGeometry, screen_quad_covers_the_target_and_the_textured_quad_its_middle) {
-    const char* vertex = R"(#version 330 core
-layout (location = 0) in vec3 aPos;
-void main() { gl_Position = vec4(aPos, 1.0); }
-)";
-    const char* fragment = R"(#version 330 core
-out vec4 FragColor;
-void main() { FragColor = vec4(1.0); }
-)";
-    GLuint program = glCreateProgram();
-    GLuint vs = compileShader(GL_VERTEX_SHADER, vertex), fs = compileShader(GL_FRAGMENT_SHADER, fragment);
-    glAttachShader(program, vs);
-    glAttachShader(program, fs);
-    glLinkProgram(program);
-    ASSERT_EQ(linked(program), GL_TRUE);
-
-    // An offscreen target: a hidden window's own pixels are not guaranteed.
-    constexpr int size = 16;
-    GLuint framebuffer = 0, colour = 0;
-    glGenFramebuffers(1, &framebuffer);
-    glGenRenderbuffers(1, &colour);
-    glBindRenderbuffer(GL_RENDERBUFFER, colour);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, size, size);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
-    ASSERT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), GL_FRAMEBUFFER_COMPLETE);
-    GLint viewport[4] = {};
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    glViewport(0, 0, size, size);
-    GLboolean depthTest = glIsEnabled(GL_DEPTH_TEST);
-    glDisable(GL_DEPTH_TEST);
-    glUseProgram(program);
-
-    auto litPixels = [&](unsigned vao) {
-        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT);
-        glBindVertexArray(vao);
-        glDrawElements(GL_TRIANGLES, 6, GL_UNSIGNED_INT, nullptr);
-        std::vector<std::uint8_t> pixels(size * size * 4);
-        glReadPixels(0, 0, size, size, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-        std::vector<bool> lit;
-        for (int p = 0; p < size * size; ++p)
-            lit.push_back(pixels[static_cast<size_t>(p * 4)] == 255);
-        return lit;
-    };
-
-    std::vector<bool> screen = litPixels(geometry.screenQuadVAO);
-    std::vector<bool> quad = litPixels(geometry.texturedQuadVAO);
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x) {
-            bool middle = x >= size / 4 && x < 3 * size / 4 && y >= size / 4 && y < 3 * size / 4;
-            EXPECT_TRUE(screen[static_cast<size_t>(y * size + x)]) << x << "," << y;
-            EXPECT_EQ(quad[static_cast<size_t>(y * size + x)], middle) << x << "," << y;
-        }
-
-    glUseProgram(0);
-    if (depthTest)
-        glEnable(GL_DEPTH_TEST);
-    glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glDeleteFramebuffers(1, &framebuffer);
-    glDeleteRenderbuffers(1, &colour);
-    glDeleteShader(vs);
-    glDeleteShader(fs);
     glDeleteProgram(program);
 }

@@ -170,15 +170,6 @@ TEST_F(shaderProgram, good_pair_links_silently_and_keeps_no_shader) {
     }
 }
 
-TEST_F(shaderProgram, same_pair_twice_gives_two_programs) {
-    std::string vs = write("a.vs", kVertexSource), fs = write("a.fs", kFragmentSource);
-    ShaderProgram first, second;
-    build(first, vs, fs);
-    build(second, vs, fs);
-    EXPECT_NE(first.id, second.id);
-    EXPECT_EQ(linkStatus(second.id), GL_TRUE);
-}
-
 // ---------------------------------------------------------------------------------
 // Unreadable files
 
@@ -205,13 +196,6 @@ TEST_F(shaderProgram, missing_fragment_file_drops_the_vertex_text_too) {
     EXPECT_EQ(attachedSource(program.id, GL_VERTEX_SHADER), "");
     EXPECT_EQ(linkStatus(program.id), GL_FALSE);
     EXPECT_NE(printed.find(linkRecord(fullProgramLog(program.id))), std::string::npos) << printed;
-}
-
-TEST_F(shaderProgram, both_files_missing_report_once) {
-    ShaderProgram program;
-    std::string printed = build(program, dir.file("absent.vs"), dir.file("absent.fs"));
-    EXPECT_EQ(countOf(printed, "FILE_NOT_SUCCESFULLY_READ"), 1);
-    EXPECT_EQ(printed.rfind(kReadFailure, 0), 0u) << printed;
 }
 
 TEST_F(shaderProgram, empty_file_is_no_read_failure) {
@@ -284,18 +268,6 @@ TEST_F(shaderProgram, any_kind_but_exactly_program_checks_a_compile) {
     glDeleteShader(shader);
 }
 
-TEST_F(shaderProgram, good_objects_print_nothing) {
-    GLuint shader = compiledShader(GL_VERTEX_SHADER, kVertexSource);
-    ShaderProgram program;
-    build(program, write("a.vs", kVertexSource), write("a.fs", kFragmentSource));
-
-    output.begin();
-    checkBuildStatus(shader, "VERTEX");
-    checkBuildStatus(program.id, "PROGRAM");
-    EXPECT_EQ(output.end(), "");
-    glDeleteShader(shader);
-}
-
 // ---------------------------------------------------------------------------------
 // Uniform setters
 
@@ -313,15 +285,6 @@ TEST_F(shaderProgram, setters_write_to_the_current_program) {
     glGetUniformfv(other.id, glGetUniformLocation(other.id, "level"), &inOther);
     EXPECT_EQ(inCurrent, 0.25f);
     EXPECT_EQ(inOther, 0.0f);
-}
-
-TEST_F(shaderProgram, use_makes_the_program_current) {
-    ShaderProgram program;
-    build(program, write("a.vs", kVertexSource), write("a.fs", kFragmentSource));
-    program.use();
-    GLint current = 0;
-    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
-    EXPECT_EQ(static_cast<GLuint>(current), program.id);
 }
 
 TEST_F(shaderProgram, every_set_looks_the_location_up_again) {

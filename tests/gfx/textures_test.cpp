@@ -160,15 +160,6 @@ TEST_F(texture2d, missing_image_reports_its_path_and_still_names_a_texture) {
     EXPECT_EQ(glIsTexture(id), GL_FALSE);
 }
 
-TEST_F(texture2d, good_image_loads_silently_each_into_its_own_name) {
-    std::string path = png("a.png", patternImage(2, 2, 3, 1));
-    output.begin();
-    GLuint first = loadTexture(path.c_str());
-    GLuint second = loadTexture(path.c_str());
-    EXPECT_EQ(output.end(), "");
-    EXPECT_NE(first, second);
-}
-
 TEST_F(texture2d, image_is_flipped_with_the_first_row_at_the_bottom) {
     Image image = patternImage(2, 2, 3, 5);
     GLuint id = loadTexture(png("a.png", image).c_str());
