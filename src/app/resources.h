@@ -53,3 +53,9 @@ void buildSceneResources(SceneResources& res, LoopValues& loop);
 
 // Frees what the models and face lists hold, newest first; GL objects go with the context.
 void releaseSceneResources(SceneResources& res);
+
+enum class LoopEnd;
+
+// The vertex arrays and buffers deleted one by one at shutdown; which ones depends on
+// how the loop ended. The rest go with the context when GLFW terminates.
+void deleteShutdownGeometry(const Geometry& geometry, LoopEnd how);
