@@ -5,7 +5,7 @@ STAGE_DIR := $(BUILD_DIR)/stage
 JOBS      ?= $(shell nproc)
 XVFB      := xvfb-run -a -s "-screen 0 1920x1080x24"
 
-.PHONY: all setup configure build run test stills video bench clean
+.PHONY: all setup configure build run test bench clean
 
 all: build
 
@@ -23,6 +23,10 @@ run: build
 
 test: build
 	@cd $(BUILD_DIR) && $(XVFB) ctest --output-on-failure -j $(JOBS)
+
+# Every benchmark prints its own figures; they run from the stage folder like the demo.
+bench: build
+	@cd $(STAGE_DIR) && $(XVFB) sh -c 'for b in ../bench/*/bench_*; do [ -x "$$b" ] && "$$b"; done'
 
 clean:
 	rm -rf $(BUILD_DIR)
