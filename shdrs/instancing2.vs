@@ -18,7 +18,7 @@ out float Shade;
 const vec2 kGridCentre = vec2(0.972727, -1.3);   // middle of the 6 x 6 offset grid
 const float kColumnSpread = 1.5;                 // wider columns for wide logos
 const float kMaxTileWidth = 1.85;                // keeps a gap between columns
-const float kDistance = 2.8;                     // from the eye to the wall
+const float kDistance = 3.4;                     // from the eye to the wall
 
 void main()
 {
@@ -36,14 +36,17 @@ void main()
     vec2 corner = aPos.xy * vec2(width, 1.0);
     vec3 tile = vec3(corner.x * cos(turn), corner.y, corner.x * sin(turn));
 
-    vec3 wall = vec3(cell.x * kColumnSpread, cell.y, 0.6 * wave) + tile;
+    vec3 wall = vec3(cell.x * kColumnSpread, cell.y, 0.5 * wave) + tile;
     wall = mat3(model) * wall;
 
     // The scene's camera lurches wherever tan takes it; the wall stays in front of the
     // lens and only drifts with the eye's sideways sway, which stays bounded.
     vec3 eye = inverse(view)[3].xyz;
     wall.xy -= 0.2 * vec2(eye.x, eye.y + 2.0);
-    gl_Position = projection * vec4(wall - vec3(0.0, 0.0, kDistance), 1.0);
+    // The wider lens after 205 s would shrink the wall to a stamp; half of that is
+    // taken back by moving it closer (0.4663 is the focal factor of the 130-degree lens).
+    float distance = kDistance * mix(1.0, projection[1][1] / 0.4663, 0.5);
+    gl_Position = projection * vec4(wall - vec3(0.0, 0.0, distance), 1.0);
 
     TexCoord = aTexCoord;
     // Tiles turned away or pushed back catch less light.

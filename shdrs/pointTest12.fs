@@ -1,15 +1,22 @@
-// The three-second shader picture, 40 s to 43 s: a tunnel of light rushing towards a
-// bright core, accelerating, its colours turning, then swallowed by black at 43 s.
+// The three-second shader picture, 40 s to 43 s: a flight down a tunnel of dark panels
+// with neon seams, light pulses racing past, accelerating towards a white-hot core,
+// then swallowed by black at 43 s.
 #version 330 core
 out vec4 FragColor;
 
 uniform vec2 u_resolution;
 uniform float u_time;
 
-// A cosine colour ramp: deep violet through magenta to warm gold.
-vec3 ramp(float x)
+const float kPanelsPerTurn = 12.0;
+const vec3 kSeamCyan    = vec3(0.15, 0.85, 1.00);
+const vec3 kSeamMagenta = vec3(1.00, 0.20, 0.75);
+const vec3 kPanelDark   = vec3(0.035, 0.02, 0.09);
+const vec3 kPanelLit    = vec3(1.00, 0.45, 0.12);
+const vec3 kCore        = vec3(1.00, 0.88, 0.70);
+
+float hash(vec2 cell)
 {
-    return vec3(0.55, 0.35, 0.45) + vec3(0.45, 0.35, 0.4) * cos(6.2831853 * (vec3(1.0, 0.9, 0.8) * x + vec3(0.0, 0.25, 0.55)));
+    return fract(sin(dot(cell, vec2(127.1, 311.7))) * 43758.5453);
 }
 
 void main()
@@ -17,31 +24,37 @@ void main()
     float t = clamp(u_time - 40.0, 0.0, 3.0);
     vec2 p = (2.0 * gl_FragCoord.xy - u_resolution) / u_resolution.y;
 
-    // The vanishing point wanders a little, as if the camera were flying a curve.
-    p -= 0.18 * vec2(sin(t * 1.7), cos(t * 1.3) - 1.0);
-
+    // The vanishing point swings a little, as if the flight followed a curve.
+    p -= 0.16 * vec2(sin(t * 1.9), cos(t * 1.4) - 1.0);
     float r = max(length(p), 1e-3);
-    float angle = atan(p.y, p.x);
 
-    // Depth into the tunnel; the flight speeds up over the three seconds.
-    float travel = t * 1.6 + t * t * 0.9;
-    float depth = 0.45 / r + travel;
-    float twist = angle * 1.27324 + depth * 0.35 + t * 0.6;   // 8 spokes per turn
+    // Depth into the tunnel and the way round it; the flight speeds up and the tunnel
+    // slowly twists.
+    float travel = t * 2.0 + t * t * 1.1;
+    float depth = 0.5 / r + travel;
+    float around = atan(p.y, p.x) * (kPanelsPerTurn / 6.2831853) + depth * 0.15 + t * 0.4;
 
-    // Rings of light crossing sharp spokes; both soften with distance so the far end
-    // of the tunnel melts into the core instead of flickering.
-    float rings = pow(0.5 + 0.5 * cos(depth * 12.566371), 8.0);
-    float spokes = pow(abs(sin(twist * 3.1415927)), 14.0);
-    float nearness = smoothstep(0.04, 0.9, r);
-    float light = (rings * 0.9 + spokes * 0.55 + rings * spokes * 1.5) * nearness;
+    // Panels with glowing seams; the panel index wraps so that no seam shows where the
+    // angle jumps from -pi to pi.
+    vec2 panel = vec2(around, depth * 2.2);
+    vec2 cell = vec2(mod(floor(panel.x), kPanelsPerTurn), floor(panel.y));
+    vec2 inCell = fract(panel) - 0.5;
+    float seam = exp(-(0.5 - max(abs(inCell.x), abs(inCell.y))) * 24.0);
+    float lit = hash(cell);
 
-    vec3 color = ramp(depth * 0.08 + t * 0.12) * light;
-    // The core: a hot glow where the tunnel ends, and a fog that thins outwards.
-    color += vec3(1.0, 0.8, 0.6) * 0.05 / r;
-    color += ramp(t * 0.2 + 0.4) * 0.25 * (1.0 - nearness);
+    vec3 seamColor = mix(kSeamCyan, kSeamMagenta, 0.5 + 0.5 * sin(depth * 0.8 - t * 2.5));
+    float flicker = step(0.8, lit) * (0.55 + 0.45 * sin(t * 7.0 + lit * 40.0));
+    vec3 color = mix(kPanelDark, kPanelLit * 0.6, flicker);
+    color += seamColor * seam * 1.3;
 
-    // A slight darkening of the corners.
-    color *= 1.0 - 0.25 * dot(p, p) * 0.25;
+    // Rings of light racing towards the viewer along the tunnel.
+    float pulse = pow(0.5 + 0.5 * sin(depth * 2.2 - t * 9.0), 8.0);
+    color += mix(seamColor, vec3(1.0), 0.6) * pulse * (0.15 + 1.2 * seam);
+
+    // Fog towards the far end, where the pattern would only flicker, and the hot core.
+    float fog = smoothstep(1.5, 8.0, 0.5 / r);
+    color = mix(color, kCore * 0.8, fog);
+    color += kCore * 0.05 / r;
 
     // In from black, and out again as the flight reaches the core.
     float fade = smoothstep(0.0, 0.35, t) * (1.0 - smoothstep(2.55, 2.98, t));
