@@ -12,8 +12,8 @@
 
 namespace {
 
-// Window 2 hands over to window 3 at demoTime 40; both draw from the first frame
-// without needing anything baked but the shaders.
+// Window 2 hands over to window 3 at demoTime 40; window 3 opens with a shader picture
+// that needs no baked image, so the frames tell instants apart before the images exist.
 constexpr double kFrom = 39.5, kTo = 41.5, kFps = 10.0;
 // Mean difference per channel that H.264 at the tool's quality stays under.
 constexpr double kCodecLoss = 3.0;

@@ -108,7 +108,7 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
         if (!ok) return false;
     }
     // The clock cannot be set below zero, and past the end the demo presents nothing.
-    if (!(options.fps > 0.0 && options.fps <= 1000.0)) error = "--fps must be above 0";
+    if (!(options.fps > 0.0 && options.fps <= 1000.0)) error = "--fps must be above 0 and at most 1000";
     else if (options.fromDemo < -kDemoClockOffset) error = "--from cannot be before -13";
     else if (options.toDemo > kTimelineEnd) error = "--to cannot be after 265";
     else if (!(options.toDemo > options.fromDemo)) error = "--to must come after --from";
