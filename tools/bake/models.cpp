@@ -112,17 +112,18 @@ static float glazeReach(float phi, float side) {
 BakedModel bakeDonut() {
     BakedModel model = emptyModel();
     ObjPart& dough = newPart(model, "dough", "dough");
-    addSurface(dough, 72, 36, [](float u, float v) {
+    addSurface(dough, 64, 28, [](float u, float v) {
         float phi = 2.0f * kPi * u, theta = 2.0f * kPi * v;
         return torusPoint(phi, theta, doughTube(phi, theta));
     });
     ObjPart& glaze = newPart(model, "glaze", "glaze");
-    addSurface(glaze, 96, 24, [](float u, float v) {
+    addSurface(glaze, 72, 18, [](float u, float v) {
         float phi = 2.0f * kPi * u;
         float from = -glazeReach(phi, 0.0f), to = kPi + glazeReach(phi, 7.0f);
         float theta = lerp(from, to, v);
-        // Thickest on top, thinning to nothing at the edge so it meets the dough.
-        float thickness = 0.022f * std::pow(std::sin(kPi * v), 0.35f);
+        // Thickest on top, thinning at the edge until it dips just under the dough, so the rim
+        // never flickers against it.
+        float thickness = 0.025f * std::pow(std::sin(kPi * v), 0.35f) - 0.003f;
         return torusPoint(phi, theta, doughTube(phi, theta) + thickness);
     }, UvRect{{0.0f, 0.0f}, {4.0f, 1.0f}});
 
@@ -132,7 +133,7 @@ BakedModel bakeDonut() {
     for (int i = 0; i < count; ++i) {
         float phi = 2.0f * kPi * hash01(i, 0, 91);
         float theta = lerp(0.35f, kPi - 0.35f, hash01(i, 1, 91));
-        float tube = doughTube(phi, theta) + 0.022f * std::pow(std::sin(theta), 0.35f) + 0.004f;
+        float tube = doughTube(phi, theta) + 0.025f * std::pow(std::sin(theta), 0.35f) + 0.002f;
         Vec3 at = torusPoint(phi, theta, tube);
         Vec3 normal = normalize(at - torusPoint(phi, theta, 0.0f));
         Vec3 tangent = normalize(cross(normal, Vec3{0.0f, 0.0f, 1.0f}) + cross(normal, Vec3{1.0f, 0.0f, 0.0f}) * (hash01(i, 2, 91) * 2.0f - 1.0f));
@@ -461,15 +462,15 @@ BakedModel bakeTugBoat() {
 BakedModel bakeRubberDuck() {
     BakedModel model = emptyModel();
     // The body: an egg with its back drawn up into a tail.
-    addSurface(newPart(model, "body", "duckBody"), 64, 40, [](float u, float v) {
+    addSurface(newPart(model, "body", "duckBody"), 48, 30, [](float u, float v) {
         Vec3 p = ellipsoid({0.0f, 1.25f, 0.15f}, {1.75f, 1.25f, 2.35f})(u, v);
         float back = smoothstep(0.6f, 2.4f, p.z) * smoothstep(1.0f, 2.3f, p.y);
         p.y += back * 0.9f;
         p.z += back * 0.25f;
         return p;
     });
-    addSurface(newPart(model, "head", "duckHead"), 48, 32, ellipsoid({0.0f, 3.15f, -1.1f}, {1.1f, 1.05f, 1.1f}));
-    addSurface(newPart(model, "beak", "duckBeak"), 32, 16, [](float u, float v) {
+    addSurface(newPart(model, "head", "duckHead"), 36, 24, ellipsoid({0.0f, 3.15f, -1.1f}, {1.1f, 1.05f, 1.1f}));
+    addSurface(newPart(model, "beak", "duckBeak"), 24, 12, [](float u, float v) {
         Vec3 p = ellipsoid({0.0f, 2.85f, -2.15f}, {0.55f, 0.2f, 0.6f})(u, v);
         p.y += 0.1f * (p.z + 2.15f);  // tipped up a little at the front
         return p;
@@ -478,7 +479,7 @@ BakedModel bakeRubberDuck() {
         addSurface(newPart(model, side < 0.0f ? "eyeLeft" : "eyeRight", "duckEye"), 16, 12,
                    ellipsoid({side * 0.5f, 3.45f, -2.0f}, {0.17f, 0.2f, 0.17f}));
         ObjPart& wing = newPart(model, side < 0.0f ? "wingLeft" : "wingRight", "duckWing");
-        addSurface(wing, 24, 16, ellipsoid({side * 1.62f, 1.55f, 0.35f}, {0.28f, 0.62f, 1.15f}));
+        addSurface(wing, 20, 12, ellipsoid({side * 1.62f, 1.55f, 0.35f}, {0.28f, 0.62f, 1.15f}));
     }
 
     model.materials = {
