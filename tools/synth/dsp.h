@@ -241,7 +241,6 @@ struct Kick {
     Noise noise{0x1234567u};
     OnePole clickTone;
     float velocity = 0.0f;
-    int samplesLeft = 0;
 
     void trigger(float v) {
         velocity = v;
@@ -249,11 +248,9 @@ struct Kick {
         pitch.trigger(kPitchS);
         body.trigger(kBodyS);
         click.trigger(kClickS);
-        samplesLeft = int(0.6f * kSampleRate);
     }
-    bool active() const { return samplesLeft > 0; }
+    bool active() const { return body.value > 1e-3f; }
     float step() {
-        --samplesLeft;
         float hz = kBaseHz + kSweepHz * pitch.step();
         float y = osc.step(hz) * body.step();
         y += 0.5f * clickTone.step(noise.step(), 0.5f) * click.step();
