@@ -5,7 +5,7 @@ STAGE_DIR := $(BUILD_DIR)/stage
 JOBS      ?= $(shell nproc)
 XVFB      := xvfb-run -a -s "-screen 0 1920x1080x24"
 
-.PHONY: all setup configure build run test stills video bench clean
+.PHONY: all setup configure build run test stills bench clean
 
 all: build
 
@@ -23,6 +23,15 @@ run: build
 
 test: build
 	@cd $(BUILD_DIR) && $(XVFB) ctest --output-on-failure -j $(JOBS)
+
+# Frames of every scene window as PNGs and one contact sheet, in build/stills;
+# TIMES="44.5 70" picks the demo times.
+stills: build
+	@$(XVFB) $(BUILD_DIR)/tools/stills/stills $(TIMES)
+
+# Every benchmark prints its own figures; they run from the stage folder like the demo.
+bench: build
+	@cd $(STAGE_DIR) && $(XVFB) sh -c 'for b in ../bench/*/bench_*; do [ -x "$$b" ] && "$$b"; done'
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -1,0 +1,25 @@
+// The ducks of window 5: a textured model placed by "model" and lit in world space.
+#version 330 core
+layout (location = 0) in vec3 aPos;
+layout (location = 1) in vec3 aNormal;
+layout (location = 2) in vec2 aTexCoords;
+
+uniform mat4 model;
+uniform mat4 view;
+uniform mat4 projection;
+
+out vec3 FragPos;
+out vec3 Normal;
+out vec2 TexCoords;
+out vec3 EyePos;
+
+void main()
+{
+    vec4 world = model * vec4(aPos, 1.0);
+    FragPos = world.xyz;
+    // The ducks are squeezed unevenly, so normals need the inverse transpose.
+    Normal = mat3(transpose(inverse(model))) * aNormal;
+    TexCoords = aTexCoords;
+    EyePos = inverse(view)[3].xyz;
+    gl_Position = projection * view * world;
+}

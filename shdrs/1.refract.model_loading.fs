@@ -1,0 +1,34 @@
+// Cut glass: face normals from the screen derivatives (the cube has none of its own),
+// the sky refracted with a little dispersion and reflected by Fresnel's rule.
+#version 330 core
+in vec3 FragPos;
+in vec3 EyePos;
+
+out vec4 FragColor;
+
+// Only the cube map on unit 0; the mesh's 2D maps on units 0.. are left unsampled.
+uniform samplerCube skybox;
+
+void main()
+{
+    vec3 incident = normalize(FragPos - EyePos);
+    // Facing the eye whatever the winding: the scene mirrors the ships with negative scales.
+    vec3 n = normalize(cross(dFdx(FragPos), dFdy(FragPos)));
+    if (dot(n, incident) > 0.0)
+        n = -n;
+
+    // Red bends least and blue most, for a faint rainbow at the facet edges.
+    vec3 refracted;
+    refracted.r = texture(skybox, refract(incident, n, 1.0 / 1.50)).r;
+    refracted.g = texture(skybox, refract(incident, n, 1.0 / 1.52)).g;
+    refracted.b = texture(skybox, refract(incident, n, 1.0 / 1.55)).b;
+    vec3 reflected = texture(skybox, reflect(incident, n)).rgb;
+
+    float cosine = max(dot(-incident, n), 0.0);
+    float fresnel = 0.04 + 0.96 * pow(1.0 - cosine, 5.0);
+    vec3 glass = mix(refracted * vec3(0.86, 0.95, 1.0), reflected, fresnel);
+
+    // Glass thick at grazing angles picks up a little more of its green-blue tint.
+    glass *= mix(vec3(1.0), vec3(0.8, 0.95, 0.95), pow(1.0 - cosine, 2.0));
+    FragColor = vec4(glass + vec3(0.04, 0.05, 0.06) * (1.0 - cosine), 1.0);
+}

@@ -1,0 +1,42 @@
+// The two-shed city sky, 95 s to 130 s: seen first as if through moving water, dim and
+// teal, while "end" is 1; when it drops to 0 after 106 s the picture clears in a flash
+// into bright colour and the ripple calms.
+#version 330 core
+in vec3 TexCoords;
+in vec4 ClipPos;
+
+out vec4 FragColor;
+
+uniform samplerCube skybox;
+uniform float time;
+uniform float end;
+uniform float mixItUp;   // ten times the time: the ripple's phase
+
+void main()
+{
+    float clear = (1.0 - end) * smoothstep(106.0, 106.8, time);
+
+    // The ripple bends the view direction by a few degrees; a sky direction needs no
+    // normalising before the lookup.
+    float strength = mix(0.045, 0.01, clear);
+    vec3 d = TexCoords;
+    vec3 ripple = vec3(sin(d.y * 9.0 + mixItUp * 0.07),
+                       sin(d.z * 7.0 + mixItUp * 0.05),
+                       sin(d.x * 8.0 - mixItUp * 0.06));
+    vec3 city = texture(skybox, d + ripple * strength * length(d)).rgb;
+    float lum = dot(city, vec3(0.299, 0.587, 0.114));
+
+    vec3 underwater = mix(vec3(0.01, 0.05, 0.07), vec3(0.55, 0.85, 0.80), lum);
+    underwater = mix(underwater, city, 0.25) * 0.8;
+    vec3 daylight = mix(vec3(lum), city, 1.2) * vec3(1.04, 1.02, 0.96);
+    vec3 color = mix(underwater, daylight, clear);
+
+    // The moment of change: a white flash that dies in about a second.
+    color += vec3(1.0, 0.97, 0.9) * (1.0 - end) * exp(-max(time - 106.0, 0.0) * 3.0) * 0.8;
+
+    vec2 ndc = ClipPos.xy / ClipPos.w;
+    color *= 1.0 - 0.25 * dot(ndc, ndc);
+
+    float fade = smoothstep(95.0, 96.0, time) * (1.0 - smoothstep(129.2, 130.0, time));
+    FragColor = vec4(color * fade, 1.0);
+}

@@ -1,0 +1,29 @@
+// The Tampere sky, 160 s to 247 s: the city in a dusky rose grade that breathes slowly,
+// darkened towards the edges so the greeting logos stand out in front of it.
+#version 330 core
+in vec3 TexCoords;
+in vec4 ClipPos;
+
+out vec4 FragColor;
+
+uniform samplerCube skybox;
+uniform float time;
+
+void main()
+{
+    vec3 city = texture(skybox, TexCoords).rgb;
+    float lum = dot(city, vec3(0.299, 0.587, 0.114));
+
+    // Shadows lean violet, highlights lean peach; most of the own colour stays.
+    vec3 grade = mix(vec3(0.20, 0.12, 0.30), vec3(1.10, 0.92, 0.80), lum);
+    vec3 color = mix(city, city * grade * 1.25, 0.55);
+
+    // A slow swell of light, once every twelve seconds.
+    color *= 0.9 + 0.1 * sin(time * 0.5236);
+
+    vec2 ndc = ClipPos.xy / ClipPos.w;
+    color *= 1.0 - 0.3 * dot(ndc, ndc);
+
+    float fade = smoothstep(160.0, 161.5, time) * (1.0 - smoothstep(246.2, 247.0, time));
+    FragColor = vec4(color * fade, 1.0);
+}

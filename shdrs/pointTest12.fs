@@ -1,0 +1,62 @@
+// The three-second shader picture, 40 s to 43 s: a flight down a tunnel of dark panels
+// with neon seams, light pulses racing past, accelerating towards a white-hot core,
+// then swallowed by black at 43 s.
+#version 330 core
+out vec4 FragColor;
+
+uniform vec2 u_resolution;
+uniform float u_time;
+
+const float kPanelsPerTurn = 12.0;
+const vec3 kSeamCyan    = vec3(0.15, 0.85, 1.00);
+const vec3 kSeamMagenta = vec3(1.00, 0.20, 0.75);
+const vec3 kPanelDark   = vec3(0.035, 0.02, 0.09);
+const vec3 kPanelLit    = vec3(1.00, 0.45, 0.12);
+const vec3 kCore        = vec3(1.00, 0.88, 0.70);
+
+float hash(vec2 cell)
+{
+    return fract(sin(dot(cell, vec2(127.1, 311.7))) * 43758.5453);
+}
+
+void main()
+{
+    float t = clamp(u_time - 40.0, 0.0, 3.0);
+    vec2 p = (2.0 * gl_FragCoord.xy - u_resolution) / u_resolution.y;
+
+    // The vanishing point swings a little, as if the flight followed a curve.
+    p -= 0.16 * vec2(sin(t * 1.9), cos(t * 1.4) - 1.0);
+    float r = max(length(p), 1e-3);
+
+    // Depth into the tunnel and the way round it; the flight speeds up and the tunnel
+    // slowly twists.
+    float travel = t * 2.0 + t * t * 1.1;
+    float depth = 0.5 / r + travel;
+    float around = atan(p.y, p.x) * (kPanelsPerTurn / 6.2831853) + depth * 0.15 + t * 0.4;
+
+    // Panels with glowing seams; the panel index wraps so that no seam shows where the
+    // angle jumps from -pi to pi.
+    vec2 panel = vec2(around, depth * 2.2);
+    vec2 cell = vec2(mod(floor(panel.x), kPanelsPerTurn), floor(panel.y));
+    vec2 inCell = fract(panel) - 0.5;
+    float seam = exp(-(0.5 - max(abs(inCell.x), abs(inCell.y))) * 24.0);
+    float lit = hash(cell);
+
+    vec3 seamColor = mix(kSeamCyan, kSeamMagenta, 0.5 + 0.5 * sin(depth * 0.8 - t * 2.5));
+    float flicker = step(0.8, lit) * (0.55 + 0.45 * sin(t * 7.0 + lit * 40.0));
+    vec3 color = mix(kPanelDark, kPanelLit * 0.6, flicker);
+    color += seamColor * seam * 1.3;
+
+    // Rings of light racing towards the viewer along the tunnel.
+    float pulse = pow(0.5 + 0.5 * sin(depth * 2.2 - t * 9.0), 8.0);
+    color += mix(seamColor, vec3(1.0), 0.6) * pulse * (0.15 + 1.2 * seam);
+
+    // Fog towards the far end, where the pattern would only flicker, and the hot core.
+    float fog = smoothstep(1.5, 8.0, 0.5 / r);
+    color = mix(color, kCore * 0.8, fog);
+    color += kCore * 0.05 / r;
+
+    // In from black, and out again as the flight reaches the core.
+    float fade = smoothstep(0.0, 0.35, t) * (1.0 - smoothstep(2.55, 2.98, t));
+    FragColor = vec4(clamp(color, 0.0, 1.0) * fade, 1.0);
+}

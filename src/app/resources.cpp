@@ -1,0 +1,155 @@
+// The resource set-up: every program, model, texture, cube map and vertex array the
+// scenes use, built once in a fixed order before the soundtrack starts.
+#include "app/resources.h"
+#include "gfx/gl.h"
+#include "gfx/textures.h"
+#include "app/timeline.h"
+#include <glm/gtc/matrix_transform.hpp>
+
+const char* const kGreetLogoPaths[13] = {
+    "imgs/greet01.png", "imgs/greet02.png", "imgs/greet03.png", "imgs/greet04.png",
+    "imgs/greet05.png", "imgs/greet06.png", "imgs/greet07.png", "imgs/greet08.png",
+    "imgs/greet09.png", "imgs/greet10.png", "imgs/greet11.png", "imgs/greet12.png",
+    "imgs/greet13.png",
+};
+
+namespace {
+
+std::vector<std::string> sameFaceSixTimes(const char* path) {
+    return std::vector<std::string>(6, path);
+}
+
+// Cube maps are bound to unit 0 by every sky, so each sky program's sampler says 0.
+void pointSkyAtUnitZero(const ShaderProgram& sky) {
+    sky.use();
+    sky.setInt("skybox", 0);
+}
+
+} // namespace
+
+void buildSceneResources(SceneResources& res, LoopValues& loop) {
+    // The logos go first: loadTexture leaves the decoder's flip flag on, and every
+    // model texture below is decoded with it (the cube maps, which clear it, come last).
+    unsigned* logos[13] = {
+        &res.greetLogo1, &res.greetLogo2,  &res.greetLogo3,  &res.greetLogo4, &res.greetLogo5,
+        &res.greetLogo6, &res.greetLogo7,  &res.greetLogo8,  &res.greetLogo9, &res.greetLogo10,
+        &res.greetLogo11, &res.greetLogo12, &res.greetLogo13,
+    };
+    for (int i = 0; i < 13; ++i) *logos[i] = loadTexture(kGreetLogoPaths[i]);
+
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_PROGRAM_POINT_SIZE);
+
+    res.pointLastShader = ShaderProgram("shdrs/pointTest3-texture.vs", "shdrs/pointTestLast.fs");
+    res.point12Shader = ShaderProgram("shdrs/pointTest2.vs", "shdrs/pointTest12.fs");
+    res.point15Shader = ShaderProgram("shdrs/pointTest3-texture.vs", "shdrs/pointTest15-texture.fs");
+    res.planetShader = ShaderProgram("shdrs/10.3.planet.vs", "shdrs/10.3.planet.fs");
+    res.fragCoordSkyShader = ShaderProgram("shdrs/6.FragCoordTest.skybox.vs",
+                                           "shdrs/6.Alt.FragCoordTest.skybox2.fs");
+    res.planetShader2 = ShaderProgram("shdrs/10.3.planet.vs", "shdrs/10.3.planet.fs");
+    res.reflectShader = ShaderProgram("shdrs/1.reflect.model_loading.vs",
+                                      "shdrs/1.reflect.model_loading.fs");
+    res.wellSkyShader = ShaderProgram("shdrs/well.skybox.vs", "shdrs/6.2.skybox.fs");
+    res.titleSkyShader = ShaderProgram("shdrs/6.5.skybox.vs", "shdrs/6.2.skybox.fs");
+    res.model13Shader = ShaderProgram("shdrs/1.3.model_loading.vs", "shdrs/1.model_loading.fs");
+
+    res.donutModel = Model("imgs/donut4.obj");
+
+    res.forestSkyShader = ShaderProgram("shdrs/6.FragCoordTest.skybox.vs",
+                                        "shdrs/6.Refr.FragCoordTest.Forest.skybox.fs");
+    res.refractShader = ShaderProgram("shdrs/1.refract.model_loading.vs",
+                                      "shdrs/1.refract.model_loading.fs");
+
+    res.forestShipModel = Model("imgs/ForestShip.obj");
+
+    res.duckCitySkyShader = ShaderProgram("shdrs/DuckCity.VertexS.vs", "shdrs/6.2.skybox.fs");
+    res.modelShader = ShaderProgram("shdrs/1.model_loading.vs", "shdrs/1.model_loading.fs");
+
+    res.duckModel = Model("imgs/DuckPart2.4.textured.obj");
+
+    res.tampereSkyShader = ShaderProgram("shdrs/6.Tampere.skybox.vs", "shdrs/6.Tampere.skybox.fs");
+    res.instancingShader = ShaderProgram("shdrs/instancing2.vs", "shdrs/instancing3.fs");
+    res.stencilColorShader = ShaderProgram("shdrs/instancing2.vs", "shdrs/2.stencil_single_color.fs");
+
+    res.donutModel2 = Model("imgs/donut4.obj");
+    res.duckModel2 = Model("imgs/DuckPart2.4.textured.obj");
+    res.ship4Model = Model("imgs/ship4.obj");
+    res.ship2Model = Model("imgs/ship2.obj");
+
+    setupQuadOffsets(res.geometry);
+    setupInstancedQuad(res.geometry);
+    setupCube(res.geometry);
+    setupSkybox(res.geometry);
+
+    res.helsinkiFaces = {
+        "imgs/HelsinkiRight.png", "imgs/HelsinkiLeft.png",  "imgs/HelsinkiTop.png",
+        "imgs/HelsinkiBottom.png", "imgs/HelsinkiFront.png", "imgs/Helsinki1.png",
+    };
+    res.helsinkiCubemap = loadCubemap(res.helsinkiFaces);
+    pointSkyAtUnitZero(res.fragCoordSkyShader);
+
+    loop.projection = glm::perspective(0.7853982f,  // 45 degrees
+                                       1.7777778f,  // 1920 / 1080
+                                       0.1f, 100.0f);
+    loop.endValue = 0.0f;
+    loop.mixItUpValue = 0.0f;
+
+    res.creditsFaces = sameFaceSixTimes("imgs/creditsb.png");
+    res.creditsCubemap = loadCubemap(res.creditsFaces);
+    pointSkyAtUnitZero(res.wellSkyShader);
+
+    res.titleFaces = sameFaceSixTimes("imgs/norrvalelogo2.png");
+    res.titleCubemap = loadCubemap(res.titleFaces);
+    pointSkyAtUnitZero(res.titleSkyShader);
+
+    res.twoShedFaces = sameFaceSixTimes("imgs/TwoShedCity1.png");
+    res.twoShedCubemap = loadCubemap(res.twoShedFaces);
+    pointSkyAtUnitZero(res.forestSkyShader);
+
+    res.duckCityFaces = sameFaceSixTimes("imgs/DuckCity2.2.png");
+    res.duckCityCubemap = loadCubemap(res.duckCityFaces);
+    pointSkyAtUnitZero(res.duckCitySkyShader);
+
+    res.tampereFaces = sameFaceSixTimes("imgs/Tampere2.png");
+    res.tampereCubemap = loadCubemap(res.tampereFaces);
+    pointSkyAtUnitZero(res.tampereSkyShader);
+
+    res.instancingShader.use();
+    res.instancingShader.setInt("texture1", 0);
+
+    setupTexturedQuad(res.geometry);
+
+    // The picture quad's texture lives on unit 2, away from the cube maps on unit 0.
+    res.molvanianTexture = loadTexture("imgs/officialmolvanian2.png");
+    res.point15Shader.use();
+    glUniform1i(glGetUniformLocation(res.point15Shader.id, "texture15"), 2);
+
+    setupScreenQuad(res.geometry);
+}
+
+void releaseSceneResources(SceneResources& res) {
+    for (auto* faces : {&res.tampereFaces, &res.duckCityFaces, &res.twoShedFaces,
+                        &res.titleFaces, &res.creditsFaces, &res.helsinkiFaces}) {
+        faces->clear();
+        faces->shrink_to_fit();
+    }
+    for (Model* model : {&res.ship2Model, &res.ship4Model, &res.duckModel2, &res.donutModel2,
+                         &res.duckModel, &res.forestShipModel, &res.donutModel}) {
+        *model = Model();
+    }
+}
+
+void deleteShutdownGeometry(const Geometry& g, LoopEnd how) {
+    auto deleteArray = [](unsigned name) { glDeleteVertexArrays(1, &name); };
+    auto deleteBuffer = [](unsigned name) { glDeleteBuffers(1, &name); };
+    if (how == LoopEnd::closeRequested) {
+        for (unsigned vao : {g.texturedQuadVAO, g.instancedQuadVAO, g.skyboxVAO, g.cubeVAO})
+            deleteArray(vao);
+        for (unsigned buffer : {g.instancedQuadVBO, g.texturedQuadVBO, g.skyboxVBO, g.cubeVBO,
+                                g.texturedQuadEBO, g.instancedQuadEBO})
+            deleteBuffer(buffer);
+    } else {
+        for (unsigned vao : {g.skyboxVAO, g.cubeVAO}) deleteArray(vao);
+        for (unsigned buffer : {g.skyboxVBO, g.cubeVBO}) deleteBuffer(buffer);
+    }
+}

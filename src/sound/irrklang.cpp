@@ -1,0 +1,44 @@
+// The sound layer on SDL2_mixer: one audio device opened when the engine is created,
+// one music stream decoded and mixed on SDL's audio thread.
+#include "sound/irrklang.h"
+#include <SDL2/SDL.h>
+#include <SDL2/SDL_mixer.h>
+#include <alsa/asoundlib.h>
+
+namespace irrklang {
+
+namespace {
+ISoundEngine theEngine;
+Mix_Music* music = nullptr;  // kept until the process ends, like the library's own sounds
+
+// On a machine without a sound card ALSA explains at length why it found none; the
+// demo runs silently then, and a failed device open is the whole story.
+void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+}
+
+ISoundEngine* createIrrKlangDevice(E_SOUND_OUTPUT_DRIVER, int, const char*, const char*) {
+    snd_lib_error_set_handler(quietAlsa);
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return nullptr;
+    Mix_Init(MIX_INIT_MP3);
+    if (Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 2048) != 0) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return nullptr;
+    }
+    return &theEngine;
+}
+
+ISound* ISoundEngine::play2D(const char* fileName, bool playLooped, bool startPaused, bool,
+                             E_STREAM_MODE, bool) {
+    if (music) {
+        Mix_HaltMusic();
+        Mix_FreeMusic(music);
+    }
+    // A missing or unreadable track leaves the demo silent; nothing is reported.
+    music = Mix_LoadMUS(fileName);
+    if (!music) return nullptr;
+    // SDL2_mixer plays the stream once for 0 loops and endlessly for -1.
+    if (Mix_PlayMusic(music, playLooped ? -1 : 0) == 0 && startPaused) Mix_PauseMusic();
+    return nullptr;
+}
+
+} // namespace irrklang

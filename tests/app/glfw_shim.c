@@ -1,0 +1,67 @@
+/* Preloaded into the demo binary by the process tests: moves and speeds up the GLFW
+   clock, can press Escape after some frames or withhold GL entry points, and reports
+   the presented frames when the process ends. */
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+typedef struct GLFWwindow GLFWwindow;
+typedef void (*GLFWglproc)(void);
+
+static double envNumber(const char* name, double fallback) {
+    const char* text = getenv(name);
+    return text ? atof(text) : fallback;
+}
+
+/* Only a process that called into GLFW reports: timeout and the shell also load the shim. */
+static int usedByGlfwProgram = 0;
+static int swaps = 0;
+static double lastFrameTime = -1.0;
+static double lastTime = -1.0;
+
+double glfwGetTime(void) {
+    static double (*real)(void) = 0;
+    static double firstReal = -1.0;
+    if (!real) real = (double (*)(void))dlsym(RTLD_NEXT, "glfwGetTime");
+    usedByGlfwProgram = 1;
+    double now = real();
+    if (firstReal < 0.0) firstReal = now;
+    lastTime = envNumber("SHIM_CLOCK_START", 0.0) + (now - firstReal) * envNumber("SHIM_CLOCK_SCALE", 1.0);
+    return lastTime;
+}
+
+void glfwSwapBuffers(GLFWwindow* window) {
+    static void (*real)(GLFWwindow*) = 0;
+    if (!real) real = (void (*)(GLFWwindow*))dlsym(RTLD_NEXT, "glfwSwapBuffers");
+    usedByGlfwProgram = 1;
+    ++swaps;
+    lastFrameTime = lastTime;
+    real(window);
+}
+
+int glfwGetKey(GLFWwindow* window, int key) {
+    static int (*real)(GLFWwindow*, int) = 0;
+    if (!real) real = (int (*)(GLFWwindow*, int))dlsym(RTLD_NEXT, "glfwGetKey");
+    usedByGlfwProgram = 1;
+    double after = envNumber("SHIM_ESCAPE_AFTER_FRAMES", -1.0);
+    if (key == 256 && after >= 0.0 && swaps >= (int)after) return 1; /* GLFW_PRESS */
+    return real(window, key);
+}
+
+GLFWglproc glfwGetProcAddress(const char* name) {
+    static GLFWglproc (*real)(const char*) = 0;
+    if (!real) real = (GLFWglproc (*)(const char*))dlsym(RTLD_NEXT, "glfwGetProcAddress");
+    usedByGlfwProgram = 1;
+    if (getenv("SHIM_NO_GL")) return 0;
+    return real(name);
+}
+
+__attribute__((destructor)) static void report(void) {
+    const char* path = getenv("SHIM_REPORT");
+    if (!path || !usedByGlfwProgram) return;
+    FILE* f = fopen(path, "w");
+    if (!f) return;
+    fprintf(f, "%d %f\n", swaps, lastFrameTime);
+    fclose(f);
+}
