@@ -234,7 +234,7 @@ struct Kick {
     static constexpr float kBaseHz   = 46.0f;   // Hz
     static constexpr float kSweepHz  = 140.0f;  // Hz above the base at the hit
     static constexpr float kPitchS   = 0.028f;  // s
-    static constexpr float kBodyS    = 0.26f;   // s
+    static constexpr float kBodyS    = 0.17f;   // s
     static constexpr float kClickS   = 0.0015f; // s
     Sine osc;
     Decay pitch, body, click;

@@ -284,7 +284,7 @@ constexpr float kPluckLevel   = 0.10f, kPluckReverb = 0.20f, kPluckEcho = 0.35f;
 constexpr float kLeadLevel    = 0.42f, kLeadReverb  = 0.30f, kLeadEcho  = 0.28f;
 constexpr float kReverbReturn = 0.55f;
 constexpr float kEchoReturn   = 0.45f;
-constexpr float kMasterGain   = 0.50f;
+constexpr float kMasterGain   = 0.52f;
 // Pads, bass and arpeggio dip under each kick so the beat breathes.
 constexpr float kDuckDepth    = 0.55f;
 constexpr float kDuckS        = 0.10f;  // s
