@@ -11,7 +11,7 @@ packages=(
   libgtest-dev
   xvfb xauth libgl1-mesa-dri mesa-utils
   glslang-tools fonts-dejavu-core
-  ffmpeg mpg123
+  ffmpeg mpg123 libmpg123-dev
 )
 
 missing=()
