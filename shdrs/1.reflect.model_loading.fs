@@ -21,12 +21,11 @@ void main()
 
     vec3 environment = texture(skybox, r).rgb;
     float facing = max(dot(-incident, n), 0.0);
-    float fresnel = 0.62 + 0.38 * pow(1.0 - facing, 5.0);
-    vec3 chrome = environment * vec3(0.93, 0.95, 1.0) * fresnel;
+    float fresnel = 0.75 + 0.25 * pow(1.0 - facing, 5.0);
+    // The night city is dark; polished metal still throws back more than it receives
+    // from any one direction, so the reflection is lifted a little.
+    vec3 chrome = pow(environment, vec3(0.8)) * vec3(0.95, 0.97, 1.0) * fresnel * 1.2;
 
-    // Contrast lift: chrome shows deep blacks next to bright reflections.
-    chrome = chrome * chrome * (3.0 - 2.0 * chrome);
-
-    float highlight = pow(max(dot(r, normalize(kLightDirection)), 0.0), 90.0);
+    float highlight = pow(max(dot(r, normalize(kLightDirection)), 0.0), 60.0) * 1.3;
     FragColor = vec4(chrome + vec3(1.0, 0.97, 0.92) * highlight, 1.0);
 }

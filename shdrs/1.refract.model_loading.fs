@@ -9,6 +9,8 @@ out vec4 FragColor;
 // Only the cube map on unit 0; the mesh's 2D maps on units 0.. are left unsampled.
 uniform samplerCube skybox;
 
+const vec3 kKeyDirection = vec3(0.3, 0.8, -0.5);   // towards the light, above the camera
+
 void main()
 {
     vec3 incident = normalize(FragPos - EyePos);
@@ -30,5 +32,10 @@ void main()
 
     // Glass thick at grazing angles picks up a little more of its green-blue tint.
     glass *= mix(vec3(1.0), vec3(0.8, 0.95, 0.95), pow(1.0 - cosine, 2.0));
-    FragColor = vec4(glass + vec3(0.04, 0.05, 0.06) * (1.0 - cosine), 1.0);
+
+    // Against a night sky clear glass all but vanishes: facets that turn towards the
+    // key light flash, and the edges hold a faint cold glow.
+    float glint = pow(max(dot(reflect(incident, n), normalize(kKeyDirection)), 0.0), 24.0);
+    glass += vec3(1.0, 0.95, 0.85) * glint * 0.9 + vec3(0.25, 0.45, 0.55) * pow(1.0 - cosine, 3.0);
+    FragColor = vec4(glass, 1.0);
 }

@@ -40,9 +40,9 @@ void main()
 
     // Atmosphere: strongest at the limb and on the lit side, a thin blue line at the
     // terminator's edge.
-    float limb = pow(1.0 - max(dot(n, v), 0.0), 2.5);
+    float limb = pow(1.0 - max(dot(n, v), 0.0), 2.0);
     float lit = smoothstep(-0.35, 0.5, ndl);
-    color += kAirColor * limb * (0.15 + 1.1 * lit);
+    color += kAirColor * limb * (0.25 + 1.6 * lit);
 
     FragColor = vec4(color, 1.0);
 }

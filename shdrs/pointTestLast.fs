@@ -24,11 +24,17 @@ void main()
     float settle = 1.0 + 0.06 * exp(-t * 0.6);
     vec2 uv = (TexCoord - 0.5) / (fit * 0.96 * settle) + 0.5;
 
-    // The shimmer: a faint horizontal ripple of the lookup that dies away.
+    // The shimmer: a faint ripple of the lookup that dies away, and a slow sway of the
+    // sky above the letters, like an aurora's curtains.
     uv.x += 0.0025 * sin(uv.y * 40.0 + t * 5.0) * exp(-t * 0.25);
+    uv.x += 0.006 * sin(uv.y * 18.0 + uv.x * 6.0 + t * 1.3) * smoothstep(0.62, 0.85, uv.y);
     vec2 inRange = step(vec2(0.0), uv) * step(uv, vec2(1.0));
     vec4 texel = texture(logo, clamp(uv, 0.0, 1.0));
-    vec3 color = texel.rgb * texel.a * inRange.x * inRange.y;
+    // The picture's own background would show the quad's edges against the black
+    // frame; a feathered border melts it into the dark.
+    vec2 border = min(uv, 1.0 - uv);
+    float feather = smoothstep(0.0, 0.14, border.x) * smoothstep(0.0, 0.22, border.y);
+    vec3 color = texel.rgb * texel.a * inRange.x * inRange.y * feather;
 
     // Reveal: a soft diagonal wipe from left to right during the first two seconds.
     float front = t * 0.75 - 0.2;
