@@ -21,6 +21,12 @@ build: configure
 run: build
 	@bash scripts/run.sh $(STAGE_DIR)
 
+# The whole demo as build/norrvale.mp4 with its soundtrack; CAPTURE_ARGS passes
+# options on (e.g. CAPTURE_ARGS="--from 19 --to 21 --fps 10").
+video: build
+	@if [ -n "$$DISPLAY" ]; then $(BUILD_DIR)/tools/capture/capture $(CAPTURE_ARGS); \
+	else $(XVFB) $(BUILD_DIR)/tools/capture/capture $(CAPTURE_ARGS); fi
+
 test: build
 	@cd $(BUILD_DIR) && $(XVFB) ctest --output-on-failure -j $(JOBS)
 

@@ -6,8 +6,8 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config python3 python3-glad
-  libglfw3-dev libglm-dev libstb-dev libassimp-dev
-  libsdl2-dev libsdl2-mixer-dev libmp3lame-dev
+  libglfw3-dev libglm-dev libstb-dev libassimp-dev zlib1g-dev
+  libsdl2-dev libsdl2-mixer-dev libasound2-dev libmp3lame-dev
   libgtest-dev
   xvfb xauth libgl1-mesa-dri mesa-utils
   glslang-tools fonts-dejavu-core

@@ -3,15 +3,21 @@
 #include "sound/irrklang.h"
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_mixer.h>
+#include <alsa/asoundlib.h>
 
 namespace irrklang {
 
 namespace {
 ISoundEngine theEngine;
 Mix_Music* music = nullptr;  // kept until the process ends, like the library's own sounds
+
+// On a machine without a sound card ALSA explains at length why it found none; the
+// demo runs silently then, and a failed device open is the whole story.
+void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 }
 
 ISoundEngine* createIrrKlangDevice(E_SOUND_OUTPUT_DRIVER, int, const char*, const char*) {
+    snd_lib_error_set_handler(quietAlsa);
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return nullptr;
     Mix_Init(MIX_INIT_MP3);
     if (Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 2048) != 0) {

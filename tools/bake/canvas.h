@@ -1,0 +1,120 @@
+// Drawing primitives for the baked images: float canvases, coverage masks built from
+// anti-aliased shapes and text, noise, and the PNG encoding the demo decodes at start-up.
+#pragma once
+
+#include "vecmath.h"
+
+#include <stb/stb_truetype.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace bake {
+
+// Colour with straight (not premultiplied) alpha; every channel 0..1, sRGB-encoded values.
+struct Rgba {
+    float r = 0.0f, g = 0.0f, b = 0.0f, a = 1.0f;
+};
+
+Rgba hex(unsigned rgb, float alpha = 1.0f);
+Rgba mix(Rgba a, Rgba b, float t);
+Rgba scaled(Rgba c, float k);
+Rgba withAlpha(Rgba c, float alpha);
+Rgba added(Rgba c, Rgba light, float k);  // c.rgb + light.rgb * k, for glows and lit windows
+
+// Row 0 is the top row of the file; pixel (x, y) has its centre at (x + 0.5, y + 0.5).
+struct Canvas {
+    int width = 0;
+    int height = 0;
+    std::vector<Rgba> pixels;
+};
+
+Canvas makeCanvas(int width, int height, Rgba fill);
+Rgba& pixelAt(Canvas& canvas, int x, int y);
+Rgba pixelAt(const Canvas& canvas, int x, int y);
+void shadeCanvas(Canvas& canvas, const std::function<Rgba(float x, float y)>& colourAt);
+void blendOver(Rgba& dst, Rgba src, float coverage);
+void flipHorizontally(Canvas& canvas);
+// Area-averaged reduction (alpha-weighted, so transparent pixels lend no colour).
+Canvas downsampled(const Canvas& canvas, int width, int height);
+// Blends the top and bottom bands (each `band` pixels) into one colour, so that faces of a
+// cube map made of copies of this image meet at their top and bottom edges.
+void fadeTopAndBottom(Canvas& canvas, Rgba edge, int band);
+
+// Coverage 0..1 per pixel. Shapes are unions: adding takes the larger coverage.
+struct Mask {
+    int width = 0;
+    int height = 0;
+    std::vector<float> coverage;
+};
+
+Mask makeMask(int width, int height);
+void paintMask(Canvas& canvas, const Mask& mask, Rgba colour);
+void paintMask(Canvas& canvas, const Mask& mask, const std::function<Rgba(float x, float y)>& colourAt);
+// A soft copy (close to a Gaussian of sigma ~ radius). Outside the mask counts as empty, or,
+// for images that tile sideways, the mask repeats across its width.
+Mask blurredMask(const Mask& mask, int radius, bool wrapsSideways = false);
+Mask grownMask(const Mask& mask, float radius);  // outline: max over a disc
+void subtractMask(Mask& from, const Mask& cut);
+
+void addCircle(Mask& mask, Vec2 centre, float radius);
+void addRing(Mask& mask, Vec2 centre, float radius, float width);
+void addEllipse(Mask& mask, Vec2 centre, Vec2 radii);
+void addRect(Mask& mask, Vec2 min, Vec2 max);
+void addRoundedRect(Mask& mask, Vec2 min, Vec2 max, float radius);
+void addRoundedRectOutline(Mask& mask, Vec2 min, Vec2 max, float radius, float width);
+void addSegment(Mask& mask, Vec2 a, Vec2 b, float width);
+// An arc from angle `from` to `to` (radians, clockwise on the image from +x), round caps.
+void addArc(Mask& mask, Vec2 centre, float radius, float from, float to, float width);
+void addPolyline(Mask& mask, const std::vector<Vec2>& points, float width);
+void addPolygon(Mask& mask, const std::vector<Vec2>& points);  // even-odd rule
+
+// A TrueType font read from a file; stbtt_fontinfo points into `data`, so a Font is
+// loaded in place and never copied afterwards.
+struct Font {
+    std::vector<unsigned char> data;
+    stbtt_fontinfo info{};
+};
+
+bool loadFont(Font& font, const std::string& path);
+
+struct Fonts {
+    Font sans;
+    Font sansBold;
+    Font serif;
+    Font serifBold;
+    Font mono;
+};
+
+bool loadFonts(Fonts& fonts);
+
+// Sizes are stbtt pixel heights (ascent to descent); tracking is extra pixels per glyph.
+float textWidth(const Font& font, const std::string& utf8, float size, float tracking = 0.0f);
+float fitTextSize(const Font& font, const std::string& utf8, float maxWidth, float maxSize,
+                  float tracking = 0.0f);
+void addText(Mask& mask, const Font& font, const std::string& utf8, Vec2 baselineLeft, float size,
+             float tracking = 0.0f);
+void addTextCentred(Mask& mask, const Font& font, const std::string& utf8, float centreX,
+                    float baseline, float size, float tracking = 0.0f);
+// Text along a baseline turned by `angle` radians (clockwise on the image, since y points down).
+void addTextRotated(Mask& mask, const Font& font, const std::string& utf8, Vec2 centre,
+                    float size, float angle, float tracking = 0.0f);
+// Text centred on `centreAngle` (radians, 0 = up, clockwise) around a circle; the glyphs stand
+// on the circle with their tops outwards, or inwards when `readsFromInside`.
+void addTextOnArc(Mask& mask, const Font& font, const std::string& utf8, Vec2 centre,
+                  float radius, float centreAngle, float size, float tracking, bool readsFromInside);
+
+float perlin(float x, float y, float z);
+float fbm(float x, float y, float z, int octaves);
+// Periodic in x with the given period (a power of two), for images that tile sideways.
+float fbmWrapX(float x, float y, float z, int period, int octaves);
+// Periodic in x and y, for textures wrapped round closed surfaces.
+float fbmWrapXY(float x, float y, float z, int periodX, int periodY, int octaves);
+float hash01(int x, int y, int seed);
+
+// PNG bytes with 3 (RGB, composited over black) or 4 (RGBA) channels. An ordered dither
+// hides the bands of slow gradients, at the price of a larger file that decodes slower.
+std::vector<unsigned char> encodePng(const Canvas& canvas, int channels, bool dither);
+
+}  // namespace bake
