@@ -9,6 +9,8 @@ out vec4 FragColor;
 // Only the cube map on unit 0; the mesh's 2D maps on units 0.. are left unsampled.
 uniform samplerCube skybox;
 
+const vec3 kKeyDirection = vec3(0.3, 0.8, -0.5);   // towards the light, above the camera
+
 void main()
 {
     vec3 incident = normalize(FragPos - EyePos);
@@ -25,10 +27,20 @@ void main()
     vec3 reflected = texture(skybox, reflect(incident, n)).rgb;
 
     float cosine = max(dot(-incident, n), 0.0);
-    float fresnel = 0.04 + 0.96 * pow(1.0 - cosine, 5.0);
+    float grazing = (1.0 - cosine) * (1.0 - cosine);
+    float fresnel = 0.04 + 0.96 * grazing * grazing * (1.0 - cosine);
     vec3 glass = mix(refracted * vec3(0.86, 0.95, 1.0), reflected, fresnel);
 
     // Glass thick at grazing angles picks up a little more of its green-blue tint.
-    glass *= mix(vec3(1.0), vec3(0.8, 0.95, 0.95), pow(1.0 - cosine, 2.0));
-    FragColor = vec4(glass + vec3(0.04, 0.05, 0.06) * (1.0 - cosine), 1.0);
+    glass *= mix(vec3(1.0), vec3(0.8, 0.95, 0.95), grazing);
+
+    // Against a night sky clear glass all but vanishes: facets that turn towards the
+    // key light flash, and the edges hold a faint cold glow.
+    float glint = max(dot(reflect(incident, n), normalize(kKeyDirection)), 0.0);
+    glint *= glint;
+    glint *= glint;
+    glint *= glint;
+    glint *= glint;   // the 16th power by squaring
+    glass += vec3(1.0, 0.95, 0.85) * glint * 0.9 + vec3(0.25, 0.45, 0.55) * grazing * (1.0 - cosine);
+    FragColor = vec4(glass, 1.0);
 }

@@ -14,9 +14,13 @@ out vec3 Normal;
 out vec2 TexCoords;
 out vec3 EyePos;
 
+// Forty units from the camera the donut would be a speck; grown about its own centre it
+// reads as a small world. Uniform, so the normals need no change.
+const float kPlanetScale = 5.0;
+
 void main()
 {
-    vec4 world = model * vec4(aPos, 1.0);
+    vec4 world = model * vec4(aPos * kPlanetScale, 1.0);
     FragPos = world.xyz;
     Normal = mat3(transpose(inverse(model))) * aNormal;
     TexCoords = aTexCoords;

@@ -10,9 +10,13 @@ out vec3 TexCoords;
 out vec4 ClipPos;
 out vec3 SkyTint;
 
+const float kTitleSpread = 1.5;
+
 void main()
 {
-    TexCoords = mat3(transform3) * aPos;
+    // Seen through the 45-degree lens a cube face shows only its middle; spreading the
+    // directions sideways brings the whole title into the frame.
+    TexCoords = mat3(transform3) * (aPos * vec3(kTitleSpread, kTitleSpread, 1.0));
     // This sky is handed the whole camera, eye offset included; a sky has no position,
     // so only the camera's rotation is kept.
     vec4 clip = projection * mat4(mat3(view)) * vec4(aPos, 1.0);

@@ -12,13 +12,13 @@ uniform float time;
 uniform float end;
 uniform float mixItUp;
 
-// Rotation of a colour about the grey axis.
+// Rotation of a colour about the grey axis by a small angle (a tenth of a radian or so,
+// where cos and sin are their first terms).
 vec3 shiftHue(vec3 color, float angle)
 {
     const vec3 grey = vec3(0.57735027);
-    float c = cos(angle);
-    float s = sin(angle);
-    return color * c + cross(grey, color) * s + grey * dot(grey, color) * (1.0 - c);
+    float c = 1.0 - 0.5 * angle * angle;
+    return color * c + cross(grey, color) * angle + grey * dot(grey, color) * (1.0 - c);
 }
 
 void main()
@@ -34,9 +34,11 @@ void main()
     float thaw = end * smoothstep(55.0, 58.0, time);
     vec3 color = mix(frozen, thawed, thaw);
 
-    // mixItUp is -tan(time): it leaps through infinity twice a turn, but its angle
-    // 2 atan(mixItUp) goes smoothly round the circle, so it can steer a gentle hue sway.
-    color = max(shiftHue(color, 0.12 * sin(2.0 * atan(mixItUp))), 0.0);
+    // mixItUp is -tan(time): it leaps through infinity twice a turn, but the angle
+    // 2 atan(mixItUp) goes smoothly round the circle, so its sine, 2m / (1 + m^2),
+    // steers a gentle hue sway without a jump.
+    float sway = 2.0 * mixItUp / (1.0 + mixItUp * mixItUp);
+    color = max(shiftHue(color, 0.12 * sway), 0.0);
 
     // Scan lines on alternate pixel rows, and a vignette.
     color *= 0.94 + 0.06 * step(0.5, fract(gl_FragCoord.y * 0.5));

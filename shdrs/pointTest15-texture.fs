@@ -1,5 +1,6 @@
-// The official picture of the opening: shown whole at its own aspect on a blurred,
-// darkened copy of itself, pushed in slowly, crossed by a highlight, faded out by 6 s.
+// The official picture of the opening: shown whole at its own aspect on a dark velvet
+// mount, pushed in slowly, crossed by a highlight, faded out by 6 s. Kept free of
+// transcendental functions: the software rasteriser pays for each one on every pixel.
 #version 330 core
 in vec2 TexCoord;
 out vec4 FragColor;
@@ -26,8 +27,8 @@ void main()
     vec2 uv = centred / fit * push + 0.5;
     bool inside = all(greaterThanEqual(uv, vec2(0.0))) && all(lessThanEqual(uv, vec2(1.0)));
 
-    // Outside the print: the same picture, heavily blurred through its mip chain.
-    vec3 backdrop = texture(texture15, centred * 0.6 + 0.5, 6.0).rgb * 0.35;
+    // Outside the print: a dark mount, lighter towards the top.
+    vec3 backdrop = mix(vec3(0.04, 0.035, 0.05), vec3(0.13, 0.11, 0.12), TexCoord.y);
     vec3 print = texture(texture15, clamp(uv, 0.0, 1.0)).rgb;
 
     // A thin pale edge, as on a mounted photograph.
@@ -37,7 +38,9 @@ void main()
 
     // A soft highlight crosses the print once every few seconds.
     float sweep = fract(u_time * 0.23) * 3.0 - 1.0;
-    float band = exp(-pow((uv.x + uv.y * 0.35 - sweep) * 7.0, 2.0));
+    float across = (uv.x + uv.y * 0.35 - sweep) * 5.0;
+    float band = max(1.0 - across * across, 0.0);
+    band *= band;
     print += vec3(0.12, 0.11, 0.10) * band;
 
     vec3 color = inside ? print : backdrop;
@@ -45,7 +48,9 @@ void main()
     // Screen-space vignette and a fine grain so the flat print does not band.
     vec2 screen = gl_FragCoord.xy / u_resolution;
     float vignette = 1.0 - 0.35 * dot(screen - 0.5, screen - 0.5) * 2.0;
-    float grain = fract(sin(dot(gl_FragCoord.xy + fract(u_time) * 91.0, vec2(12.9898, 78.233))) * 43758.5453);
+    // Grain from an interleaved-gradient pattern, shifted every frame.
+    vec2 grainAt = gl_FragCoord.xy + fract(u_time * 7.0) * vec2(47.0, 17.0);
+    float grain = fract(52.9829189 * fract(dot(grainAt, vec2(0.06711056, 0.00583715))));
     color = color * vignette + (grain - 0.5) * 0.025;
 
     // Fade in from black over the first frames and out before the title sky takes over.

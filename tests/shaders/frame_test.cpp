@@ -1,5 +1,6 @@
-// One frame of every scene window drawn with the real staged content: each shows a
-// picture, not the clear colour, and where a sky is drawn it covers the whole frame.
+// The real staged content: the resource set-up builds it without a word, and one frame
+// of every scene window shows a picture, not the clear colour, with the sky covering
+// the whole frame where one is drawn.
 #include "app/resources.h"
 #include "frame_capture.h"
 #include "gl_context.h"
@@ -38,6 +39,7 @@ struct Staged {
     LoopValues loop;
     bool ready = false;
     std::string missing;
+    std::string printed;   // what the set-up wrote on standard output
 };
 
 Staged& staged() {
@@ -49,7 +51,10 @@ Staged& staged() {
         for (const char* probe : kContentProbe)
             if (!fs::exists(probe)) s.missing += std::string(probe) + " ";
         if (s.missing.empty()) {
+            StdoutCapture capture;
+            capture.begin();
             buildSceneResources(s.res, s.loop);
+            s.printed = capture.end();
             s.ready = true;
         }
     }
@@ -57,6 +62,14 @@ Staged& staged() {
 }
 
 void PrintTo(const Still& still, std::ostream* out) { *out << still.name << " at " << still.demoTime; }
+
+struct stagedContent : GlTest {};
+
+TEST_F(stagedContent, builds_every_resource_with_nothing_printed) {
+    Staged& s = staged();
+    if (!s.ready) GTEST_SKIP() << "content not baked into the stage: " << s.missing;
+    EXPECT_EQ(s.printed, "");
+}
 
 struct WindowStill : GlTest, ::testing::WithParamInterface<Still> {};
 
