@@ -3,7 +3,9 @@
 BUILD_DIR ?= build
 STAGE_DIR := $(BUILD_DIR)/stage
 JOBS      ?= $(shell nproc)
-XVFB      := xvfb-run -a -s "-screen 0 1920x1080x24"
+# -noreset: Xvfb otherwise resets whenever its last client leaves, and a test that
+# connects during the reset finds no display.
+XVFB      := xvfb-run -a -s "-screen 0 1920x1080x24 -noreset"
 
 .PHONY: all setup configure build run test stills bench clean
 

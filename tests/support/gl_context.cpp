@@ -11,6 +11,9 @@
 
 GLFWwindow* testWindow() {
     static GLFWwindow* window = [] {
+        glfwSetErrorCallback([](int code, const char* text) {
+            std::fprintf(stderr, "GLFW error 0x%x: %s\n", code, text);
+        });
         if (!glfwInit()) return static_cast<GLFWwindow*>(nullptr);
         glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
         glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
