@@ -16,19 +16,7 @@ namespace {
 
 struct meshSetup : GlTest {};
 
-struct meshDraw : GlTest {
-    ShaderProgram program;
-    void SetUp() override {
-        GlTest::SetUp();
-        program.id = buildSamplerProgram();
-        glUseProgram(program.id);
-    }
-    void TearDown() override {
-        glUseProgram(0);
-        glDeleteProgram(program.id);
-        GlTest::TearDown();
-    }
-};
+struct meshDraw : SamplerProgramTest {};
 
 Vertex vertexAt(float x, float y, float u, float v) {
     Vertex vertex{};

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "gfx/gl.h"
+#include "gfx/shader_program.h"
+#include "gl_context.h"
 
 struct Rgba {
     unsigned char r, g, b, a;
@@ -19,6 +21,21 @@ void writeSolidPng(const std::string& path, Rgba colour);
 // colour is texture_diffuse1 times the uniform "diffuseWeight"; it declares and uses
 // texture_diffuse1/2, texture_specular1, texture_normal1, texture_height1 and shadowMap.
 unsigned buildSamplerProgram();
+
+// A fixture whose body runs with the sampler program current.
+struct SamplerProgramTest : GlTest {
+    ShaderProgram program;
+    void SetUp() override {
+        GlTest::SetUp();
+        program.id = buildSamplerProgram();
+        glUseProgram(program.id);
+    }
+    void TearDown() override {
+        glUseProgram(0);
+        glDeleteProgram(program.id);
+        GlTest::TearDown();
+    }
+};
 
 // The sampler unit a program's uniform holds, or -1 when the program has no such uniform.
 int samplerUnit(unsigned program, const char* name);

@@ -24,19 +24,8 @@ struct modelImport : GlTest {
     TempDir dir;
 };
 
-struct modelTextures : GlTest {
+struct modelTextures : SamplerProgramTest {
     TempDir dir;
-    ShaderProgram program;
-    void SetUp() override {
-        GlTest::SetUp();
-        program.id = buildSamplerProgram();
-        glUseProgram(program.id);
-    }
-    void TearDown() override {
-        glUseProgram(0);
-        glDeleteProgram(program.id);
-        GlTest::TearDown();
-    }
 };
 
 // The x of each mesh's first vertex: the fixtures give every mesh its own.
@@ -307,16 +296,16 @@ TEST_F(modelImport, bare_file_name_reads_textures_from_the_working_directory) {
 // ---- material textures ---------------------------------------------------------
 
 TEST_F(modelTextures, material_maps_bind_as_diffuse_specular_normal_height) {
-    for (const char* name : {"amb.png", "nrm.png", "spec.png", "diff.png"})
+    for (const char* name : {"amb.png", "nrm.png", "specular.png", "diff.png"})
         writeSolidPng(dir.file(name), {200, 100, 50, 255});
     // Listed against the binding order, so that file order cannot pass for it.
     writeTextFile(dir.file("all.mtl"),
-                  "newmtl all\nmap_Ka amb.png\nbump nrm.png\nmap_Ks spec.png\nmap_Kd diff.png\n");
+                  "newmtl all\nmap_Ka amb.png\nbump nrm.png\nmap_Ks specular.png\nmap_Kd diff.png\n");
     writeTextFile(dir.file("all.obj"), "mtllib all.mtl\nusemtl all\n" + triangleAt(0, 1));
     Model model(dir.file("all.obj"));
     ASSERT_EQ(model.meshes.size(), 1u);
     const Mesh& mesh = model.meshes[0];
-    EXPECT_EQ(pathsOf(mesh), (std::vector<std::string>{"diff.png", "spec.png", "nrm.png", "amb.png"}));
+    EXPECT_EQ(pathsOf(mesh), (std::vector<std::string>{"diff.png", "specular.png", "nrm.png", "amb.png"}));
     EXPECT_EQ(typesOf(mesh), (std::vector<std::string>{"texture_diffuse", "texture_specular",
                                                        "texture_normal", "texture_height"}));
 
