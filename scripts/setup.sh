@@ -9,7 +9,7 @@ packages=(
   libglfw3-dev libglm-dev libstb-dev libassimp-dev zlib1g-dev
   libsdl2-dev libsdl2-mixer-dev libasound2-dev libmp3lame-dev
   libgtest-dev
-  xvfb xauth libgl1-mesa-dri mesa-utils
+  xvfb xauth libgl1 libglx-mesa0 libgl1-mesa-dri mesa-utils
   glslang-tools fonts-dejavu-core
   ffmpeg mpg123 libmpg123-dev
 )
