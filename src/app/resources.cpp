@@ -25,6 +25,22 @@ void pointSkyAtUnitZero(const ShaderProgram& sky) {
     sky.setInt("skybox", 0);
 }
 
+// The skies that carry one image on all six faces, in load order.
+struct SingleImageSky {
+    const char* file;
+    std::vector<std::string> SceneResources::*faces;
+    unsigned SceneResources::*cubemap;
+    ShaderProgram SceneResources::*program;
+};
+//   file                      face list                       cube map                          sky program
+const SingleImageSky kSingleImageSkies[] = {
+    {"imgs/creditsb.png",      &SceneResources::creditsFaces,  &SceneResources::creditsCubemap,  &SceneResources::wellSkyShader},
+    {"imgs/norrvalelogo2.png", &SceneResources::titleFaces,    &SceneResources::titleCubemap,    &SceneResources::titleSkyShader},
+    {"imgs/TwoShedCity1.png",  &SceneResources::twoShedFaces,  &SceneResources::twoShedCubemap,  &SceneResources::forestSkyShader},
+    {"imgs/DuckCity2.2.png",   &SceneResources::duckCityFaces, &SceneResources::duckCityCubemap, &SceneResources::duckCitySkyShader},
+    {"imgs/Tampere2.png",      &SceneResources::tampereFaces,  &SceneResources::tampereCubemap,  &SceneResources::tampereSkyShader},
+};
+
 } // namespace
 
 void buildSceneResources(SceneResources& res, LoopValues& loop) {
@@ -94,25 +110,11 @@ void buildSceneResources(SceneResources& res, LoopValues& loop) {
     loop.endValue = 0.0f;
     loop.mixItUpValue = 0.0f;
 
-    res.creditsFaces = sameFaceSixTimes("imgs/creditsb.png");
-    res.creditsCubemap = loadCubemap(res.creditsFaces);
-    pointSkyAtUnitZero(res.wellSkyShader);
-
-    res.titleFaces = sameFaceSixTimes("imgs/norrvalelogo2.png");
-    res.titleCubemap = loadCubemap(res.titleFaces);
-    pointSkyAtUnitZero(res.titleSkyShader);
-
-    res.twoShedFaces = sameFaceSixTimes("imgs/TwoShedCity1.png");
-    res.twoShedCubemap = loadCubemap(res.twoShedFaces);
-    pointSkyAtUnitZero(res.forestSkyShader);
-
-    res.duckCityFaces = sameFaceSixTimes("imgs/DuckCity2.2.png");
-    res.duckCityCubemap = loadCubemap(res.duckCityFaces);
-    pointSkyAtUnitZero(res.duckCitySkyShader);
-
-    res.tampereFaces = sameFaceSixTimes("imgs/Tampere2.png");
-    res.tampereCubemap = loadCubemap(res.tampereFaces);
-    pointSkyAtUnitZero(res.tampereSkyShader);
+    for (const SingleImageSky& sky : kSingleImageSkies) {
+        res.*sky.faces = sameFaceSixTimes(sky.file);
+        res.*sky.cubemap = loadCubemap(res.*sky.faces);
+        pointSkyAtUnitZero(res.*sky.program);
+    }
 
     res.instancingShader.use();
     res.instancingShader.setInt("texture1", 0);
