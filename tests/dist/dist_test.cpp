@@ -1,10 +1,10 @@
 // The Linux release archive as a user gets it: what it holds, and the demo played from
 // it on a minimal Debian root that has a desktop's runtime but never built Norrvale.
+#include "command.h"
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <sys/wait.h>
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -17,23 +17,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Outcome {
-    int status = -1;
-    std::string out;
-};
-
-// Runs a shell command; stderr is kept apart unless the command redirects it.
-Outcome shell(const std::string& command) {
-    Outcome result;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, n);
-        int raw = pclose(pipe);
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    }
-    return result;
-}
 
 std::string shellQuoted(const std::string& text) {
     std::string q = "'";
@@ -85,7 +68,7 @@ struct Unpacked {
         std::string pattern = (parent / "unpacked-XXXXXX").string();
         if (!mkdtemp(pattern.data())) return;
         home = pattern;
-        if (shell("tar -xzf " + shellQuoted(archive.string()) + " -C " + shellQuoted(home.string())).status == 0)
+        if (runCommand("tar -xzf " + shellQuoted(archive.string()) + " -C " + shellQuoted(home.string())).status == 0)
             folder = home / folderNameOf(archive);
     }
     ~Unpacked() {
@@ -101,11 +84,11 @@ struct Unpacked {
 };
 
 std::string dynamicSection(const fs::path& elf) {
-    return shell("readelf -d " + shellQuoted(elf.string())).out;
+    return runCommand("readelf -d " + shellQuoted(elf.string())).out;
 }
 
 bool hasSymbolTable(const fs::path& elf) {
-    return shell("readelf -S -W " + shellQuoted(elf.string())).out.find(" .symtab ") != std::string::npos;
+    return runCommand("readelf -S -W " + shellQuoted(elf.string())).out.find(" .symtab ") != std::string::npos;
 }
 
 } // namespace
@@ -215,19 +198,21 @@ class desktopRoot : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         if (geteuid() != 0) return;
-        Outcome made = shell("bash " NORRVALE_ROOT_SCRIPT " prepare " NORRVALE_ROOT_CACHE);
+        CommandRun made = runCommand("bash " NORRVALE_ROOT_SCRIPT " prepare " NORRVALE_ROOT_CACHE);
+        // The path is the last line; progress and failures come before it.
         if (made.status == 0 && !lines(made.out).empty()) root = lines(made.out).back();
+        else prepareOutput = made.out;
     }
 
     void SetUp() override {
         if (geteuid() != 0) GTEST_SKIP() << "chroot and namespaces need root";
-        ASSERT_FALSE(root.empty()) << "the desktop root could not be made (see " NORRVALE_ROOT_CACHE "/prepare.log)";
+        ASSERT_FALSE(root.empty()) << "the desktop root could not be made:\n" << prepareOutput;
         ASSERT_FALSE(findArchive().empty()) << "no release archive in " NORRVALE_DIST_DIR " (run make dist)";
         unpacked = std::make_unique<Unpacked>(fs::path(root) / "home");
         ASSERT_FALSE(unpacked->folder.empty()) << "the archive did not unpack in the root";
         // The user's own copy: unprivileged, shim beside it for the sped-up clock.
         fs::copy_file(NORRVALE_SHIM, unpacked->home / "clock_shim.so");
-        ASSERT_EQ(shell("chown -R 65534:65534 " + shellQuoted(unpacked->home.string())).status, 0);
+        ASSERT_EQ(runCommand("chown -R 65534:65534 " + shellQuoted(unpacked->home.string())).status, 0);
     }
 
     // The path a program in the root sees for a host path inside it.
@@ -257,7 +242,7 @@ protected:
 
     std::string launcher() const { return inRoot(unpacked->folder / "norrvale.sh"); }
 
-    static inline std::string root;
+    static inline std::string root, prepareOutput;
     std::unique_ptr<Unpacked> unpacked;
 };
 
