@@ -36,7 +36,13 @@ desktopPackages=(
 hostMirror() {
   local uri=""
   if compgen -G "/etc/apt/sources.list.d/*.sources" >/dev/null; then
-    uri=$(awk '/^URIs:/ { print $2; exit }' /etc/apt/sources.list.d/*.sources)
+    # deb822 stanzas: the first whose Suites name this suite itself (not -security).
+    uri=$(awk -v suite="$suite" '
+      function pick() { if (!done && uri != "" && (" " suites " ") ~ (" " suite " ")) { print uri; done = 1 } uri = ""; suites = "" }
+      /^[[:space:]]*$/ { pick(); next }
+      $1 == "URIs:" { uri = $2 }
+      $1 == "Suites:" { $1 = ""; suites = $0 }
+      END { pick() }' /etc/apt/sources.list.d/*.sources)
   fi
   if [ -z "$uri" ] && [ -f /etc/apt/sources.list ]; then
     uri=$(awk '$1 == "deb" && $3 == "'"$suite"'" { for (i = 2; i <= NF; i++) if ($i ~ /^[a-z]+:\/\//) { print $i; exit } }' /etc/apt/sources.list)
