@@ -31,14 +31,6 @@ std::string readText(const fs::path& path) {
     return text.str();
 }
 
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> result;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        if (!line.empty()) result.push_back(line);
-    return result;
-}
-
 // The one archive `make dist` leaves in the dist folder.
 fs::path findArchive() {
     std::vector<fs::path> found;
@@ -50,11 +42,6 @@ fs::path findArchive() {
                 found.push_back(entry.path());
         }
     return found.size() == 1 ? found.front() : fs::path();
-}
-
-std::string folderNameOf(const fs::path& archive) {
-    std::string name = archive.filename().string();
-    return name.substr(0, name.size() - std::string(".tar.gz").size());
 }
 
 // The archive unpacked into a fresh folder under `parent`, removed again at the end.
@@ -69,7 +56,7 @@ struct Unpacked {
         if (!mkdtemp(pattern.data())) return;
         home = pattern;
         if (runCommand("tar -xzf " + shellQuoted(archive.string()) + " -C " + shellQuoted(home.string())).status == 0)
-            folder = home / folderNameOf(archive);
+            folder = home / archive.stem().stem();  // without .tar.gz
     }
     ~Unpacked() {
         if (!home.empty()) fs::remove_all(home);
@@ -199,8 +186,10 @@ protected:
     static void SetUpTestSuite() {
         if (geteuid() != 0) return;
         CommandRun made = runCommand("bash " NORRVALE_ROOT_SCRIPT " prepare " NORRVALE_ROOT_CACHE);
-        // The path is the last line; progress and failures come before it.
-        if (made.status == 0 && !lines(made.out).empty()) root = lines(made.out).back();
+        // The path is the last line; progress comes before it.
+        std::string path = made.out.substr(0, made.out.find_last_not_of('\n') + 1);
+        path = path.substr(path.find_last_of('\n') + 1);
+        if (made.status == 0 && fs::is_directory(path)) root = path;
         else prepareOutput = made.out;
     }
 
