@@ -7,7 +7,7 @@ JOBS      ?= $(shell nproc)
 # connects during the reset finds no display.
 XVFB      := xvfb-run -a -s "-screen 0 1920x1080x24 -noreset"
 
-.PHONY: all setup configure build run test stills bench clean
+.PHONY: all setup configure build run test stills bench clean dist
 
 all: build
 
@@ -29,8 +29,14 @@ video: build
 	@if [ -n "$$DISPLAY" ]; then $(BUILD_DIR)/tools/capture/capture $(CAPTURE_ARGS); \
 	else $(XVFB) $(BUILD_DIR)/tools/capture/capture $(CAPTURE_ARGS); fi
 
-test: build
+# The tests include the release archive played in a minimal Debian root, so the
+# archive is made first.
+test: dist
 	@cd $(BUILD_DIR) && $(XVFB) ctest --output-on-failure -j $(JOBS)
+
+# The Linux release: build/dist/norrvale-<version>-linux-x86_64.tar.gz.
+dist: build
+	@bash packaging/linux/make-archive.sh $(BUILD_DIR)
 
 # Frames of every scene window as PNGs and one contact sheet, in build/stills;
 # TIMES="44.5 70" picks the demo times.

@@ -4,7 +4,7 @@
 set -u
 stage=${1:-build/stage}
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "No display to open the demo's fullscreen window on: run it from a desktop session, or headless with: xvfb-run -a -s \"-screen 0 1920x1080x24\" make run" >&2
+  echo "Norrvale needs a display for its fullscreen 1920x1080 window and this session has none; run \`make video\` to get the demo as build/norrvale.mp4 instead." >&2
   exit 1
 fi
 cd "$stage" && exec ./norrvale

@@ -12,6 +12,8 @@ packages=(
   xvfb xauth libgl1 libglx-mesa0 libgl1-mesa-dri mesa-utils
   glslang-tools fonts-dejavu-core
   ffmpeg mpg123 libmpg123-dev
+  # the release archive and its test in a minimal Debian root
+  patchelf debootstrap
 )
 
 missing=()
@@ -33,5 +35,6 @@ fi
 
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# Another apt run (unattended upgrades, a parallel build) may hold the lock for a while.
+$sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
+$sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,10 +1,10 @@
 // The staged binary as a user runs it: exit statuses and messages, with the GLFW clock
 // and keyboard steered by a preloaded shim.
+#include "command.h"
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <fstream>
 #include <string>
-#include <sys/wait.h>
 
 namespace {
 
@@ -19,16 +19,12 @@ struct DemoRun {
 DemoRun runDemo(const std::string& env) {
     std::string report = std::string(NORRVALE_STAGE) + "/../shim-report.txt";
     std::remove(report.c_str());
-    std::string command = "cd '" NORRVALE_STAGE "' && env " + env +
-                          " LD_PRELOAD='" NORRVALE_SHIM "' SHIM_REPORT='" + report +
-                          "' timeout 120 '" NORRVALE_BINARY "' 2>/dev/null";
+    CommandRun child = runCommand("{ cd '" NORRVALE_STAGE "' && env " + env +
+                                  " LD_PRELOAD='" NORRVALE_SHIM "' SHIM_REPORT='" + report +
+                                  "' timeout 120 '" NORRVALE_BINARY "' 2>/dev/null; }");
     DemoRun run;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
-        int raw = pclose(pipe);
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    }
+    run.status = child.status;
+    run.out = child.out;
     std::ifstream in(report);
     in >> run.swaps >> run.lastPresentedClock;
     return run;

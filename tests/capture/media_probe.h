@@ -1,15 +1,10 @@
 // Looking inside the files the capture writes: ffprobe's stream facts, decoded RGB
 // frames and audio samples, and a test soundtrack with a tone at a known instant.
 #pragma once
+#include "command.h"
 #include <map>
 #include <string>
 #include <vector>
-
-struct CommandRun {
-    int status = -1;
-    std::string out;  // standard output and standard error together
-};
-CommandRun runCommand(const std::string& command);
 
 // One map of ffprobe's fields per stream, in stream order.
 using StreamFacts = std::map<std::string, std::string>;
