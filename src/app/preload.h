@@ -1,0 +1,47 @@
+// Decoding and parsing ahead of the resource set-up, on one second thread. The set-up
+// asks for images and model files in a fixed order; the worker is given that order at
+// start and prepares each one (stb decoding, an assimp import of the file) so that the
+// main thread only uploads. Nothing here touches GL or prints: every GL call and every
+// message stays with the loaders on the main thread, in their order.
+//
+// A loader asks with the same key it would decode with (path, flip, channels); when the
+// worker holds or is preparing that item it is handed over, otherwise the loader does the
+// work itself, so a loader called outside the set-up behaves exactly as without a worker.
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Assimp {
+class Importer;
+}
+
+struct PreloadStep {
+    enum Kind { image, model };
+    Kind kind = image;
+    std::string path;
+    // The decoder's vertical flip when the set-up gets to this step; for a model, the flip
+    // its material textures are decoded with.
+    bool flip = false;
+    int channels = 0;  // images: channels asked of the decoder, 0 for the file's own
+};
+
+// What stbi_load returned: pixels to be freed with stbi_image_free, or null on failure.
+struct DecodedImage {
+    unsigned char* pixels = nullptr;
+    int width = 0, height = 0, channels = 0;
+};
+
+// Starts the worker on `plan`. Ignored while a worker is running.
+void startPreload(std::vector<PreloadStep> plan);
+
+// Stops the worker and frees whatever was prepared and never asked for.
+void stopPreload();
+
+// Hands over the prepared image for this key, waiting for it if the worker is on it.
+// False when no worker prepares it; the caller then decodes itself.
+bool takePreloadedImage(const std::string& path, bool flip, int channels, DecodedImage& image);
+
+// The importer that read `path` (holding its scene, or its error string), or null when no
+// worker prepares it.
+std::unique_ptr<Assimp::Importer> takePreloadedModel(const std::string& path);
