@@ -32,7 +32,7 @@ SanitizedRun runWholeTimeline(const std::string& binary, const std::string& env)
     // A sped-up clock still gives every scene window several frames at the instrumented
     // frame rate; the run ends by itself past the timeline's end.
     std::string command = "cd '" NORRVALE_STAGE "' && env " + env +
-                          " SHIM_CLOCK_SCALE=12 LD_PRELOAD='" NORRVALE_SHIM "' SHIM_REPORT='" + report +
+                          " SHIM_KEEP_MODULES=1 SHIM_CLOCK_SCALE=12 LD_PRELOAD='" NORRVALE_SHIM "' SHIM_REPORT='" + report +
                           "' timeout 500 '" + binary + "' 2>'" + errors + "'";
     SanitizedRun run;
     if (FILE* pipe = popen(command.c_str(), "r")) {
