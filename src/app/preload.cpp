@@ -17,6 +17,7 @@ namespace {
 
 struct Item {
     PreloadStep step;
+    bool started = false;  // the worker is on it (or done)
     bool ready = false;
     bool taken = false;
     DecodedImage image;
@@ -30,6 +31,7 @@ struct Worker {
     // behind it.
     std::list<Item> items;
     bool stopping = false;
+    bool finished = false;
     std::thread thread;
 };
 
@@ -66,6 +68,8 @@ void queueModelTextures(std::list<Item>::iterator model, const aiScene* scene) {
 void run() {
     std::unique_lock<std::mutex> hold(worker->lock);
     for (auto it = worker->items.begin(); it != worker->items.end() && !worker->stopping; ++it) {
+        if (it->taken) continue;
+        it->started = true;
         const PreloadStep step = it->step;
         hold.unlock();
         DecodedImage image;
@@ -83,6 +87,8 @@ void run() {
         it->ready = true;
         worker->readyChanged.notify_all();
     }
+    worker->finished = true;
+    worker->readyChanged.notify_all();
 }
 
 // The first item not yet handed over with this key; the caller holds the lock.
@@ -96,10 +102,12 @@ Item* findItem(PreloadStep::Kind kind, const std::string& path, bool flip, int c
     return nullptr;
 }
 
-// Waits until the item is ready (or the worker gave up) and marks it taken; false when
-// the worker stopped before reaching it.
+// Hands the item to the caller: it waits while the worker is on it, but an item the worker
+// has not reached is left to the caller to do itself, so the main thread never waits on a
+// worker that is behind (on a busy machine, say). False when the caller must do the work.
 bool claim(std::unique_lock<std::mutex>& hold, Item& item) {
     item.taken = true;
+    if (!item.started) return false;
     worker->readyChanged.wait(hold, [&] { return item.ready || worker->stopping; });
     return item.ready;
 }
@@ -128,6 +136,12 @@ void stopPreload() {
     for (Item& item : worker->items) freeItem(item);
     delete worker;
     worker = nullptr;
+}
+
+void waitForPreloadWorker() {
+    if (!worker) return;
+    std::unique_lock<std::mutex> hold(worker->lock);
+    worker->readyChanged.wait(hold, [] { return worker->finished; });
 }
 
 bool takePreloadedImage(const std::string& path, bool flip, int channels, DecodedImage& image) {

@@ -5,8 +5,9 @@
 // message stays with the loaders on the main thread, in their order.
 //
 // A loader asks with the same key it would decode with (path, flip, channels); when the
-// worker holds or is preparing that item it is handed over, otherwise the loader does the
-// work itself, so a loader called outside the set-up behaves exactly as without a worker.
+// worker holds or is preparing that item it is handed over, otherwise (not planned, or not
+// reached yet) the loader does the work itself, so a loader behaves exactly as without a
+// worker, and the main thread never waits for a worker that has fallen behind.
 #pragma once
 #include <memory>
 #include <string>
@@ -38,10 +39,14 @@ void startPreload(std::vector<PreloadStep> plan);
 // Stops the worker and frees whatever was prepared and never asked for.
 void stopPreload();
 
+// Waits until the worker has been through its whole list, so that what follows finds every
+// item prepared (tests that need the hand-over to happen use it).
+void waitForPreloadWorker();
+
 // Hands over the prepared image for this key, waiting for it if the worker is on it.
-// False when no worker prepares it; the caller then decodes itself.
+// False when the worker has not got to it (or was never to); the caller then decodes.
 bool takePreloadedImage(const std::string& path, bool flip, int channels, DecodedImage& image);
 
-// The importer that read `path` (holding its scene, or its error string), or null when no
-// worker prepares it.
+// The importer that read `path` (holding its scene, or its error string), or null when
+// the worker has not got to it.
 std::unique_ptr<Assimp::Importer> takePreloadedModel(const std::string& path);

@@ -376,8 +376,11 @@ TEST_F(preloadedTexture, planned_with_the_flip_the_loader_sets_comes_out_as_with
     Image image = patternImage(3, 3, 4, 21);
     std::string path = png("logo.png", image);
     startPreload({{PreloadStep::image, path, true, 0}});
+    waitForPreloadWorker();
     loadTexture(path.c_str());
     EXPECT_EQ(readBack(GL_TEXTURE_2D, GL_RGBA, 3, 3, 4), flipped(image).pixels);
+    DecodedImage again;
+    EXPECT_FALSE(takePreloadedImage(path, true, 0, again)) << "the loader took the prepared copy";
 }
 
 TEST_F(preloadedTexture, planned_with_another_flip_or_channel_count_is_not_used) {
@@ -385,6 +388,7 @@ TEST_F(preloadedTexture, planned_with_another_flip_or_channel_count_is_not_used)
     std::string path = png("logo.png", image);
     // Planned as a cube face would decode it: unflipped, three channels.
     startPreload({{PreloadStep::image, path, false, 3}});
+    waitForPreloadWorker();
     loadTexture(path.c_str());
     EXPECT_EQ(readBack(GL_TEXTURE_2D, GL_RGBA, 3, 3, 4), flipped(image).pixels);
     // The prepared copy is still there for the loader it was meant for.
@@ -401,6 +405,7 @@ TEST_F(preloadedTexture, model_texture_takes_the_flip_the_previous_loader_left) 
     // Planned flipped, as after the logos; a cube map just turned the flag off, so the
     // prepared copy must not be used.
     startPreload({{PreloadStep::image, path, true, 0}});
+    waitForPreloadWorker();
     loadCubemap(std::vector<std::string>(6, path));
     loadModelTexture("skin.png", dir.path);
     EXPECT_EQ(readBack(GL_TEXTURE_2D, GL_RGB, 3, 3, 3), image.pixels);
@@ -409,6 +414,7 @@ TEST_F(preloadedTexture, model_texture_takes_the_flip_the_previous_loader_left) 
 TEST_F(preloadedTexture, missing_file_is_reported_by_the_loader_as_without_a_worker) {
     std::string path = dir.file("absent.png");
     startPreload({{PreloadStep::image, path, true, 0}});
+    waitForPreloadWorker();
     output.begin();
     EXPECT_NE(loadTexture(path.c_str()), 0u);
     EXPECT_EQ(output.end(), kTextureFailure + path + "\n");

@@ -457,6 +457,7 @@ TEST_F(preloadedModel, file_planned_twice_builds_two_models_like_the_loader_alon
     std::string path = writeShip();
     Model alone(path);
     startPreload({{PreloadStep::model, path, true, 0}, {PreloadStep::model, path, true, 0}});
+    waitForPreloadWorker();
     output.begin();
     startRecording();
     Model first(path), second(path);
@@ -478,6 +479,7 @@ TEST_F(preloadedModel, file_planned_twice_builds_two_models_like_the_loader_alon
 TEST_F(preloadedModel, missing_file_prints_the_importer_error_on_the_loading_thread) {
     std::string path = dir.file("absent.obj");
     startPreload({{PreloadStep::model, path, true, 0}});
+    waitForPreloadWorker();
     output.begin();
     Model model(path);
     std::string printed = output.end();
