@@ -1,7 +1,8 @@
 // How far the music lags the timeline's clock: the staged demo itself is run several times
 // with the start-up probe preloaded, from glfwInit to the sound layer's play call, and the
 // time is split into the families of the resource set-up (see startup_probe.c).
-// Usage: bench_startup [RUNS [DEMO_BINARY]]  (under a display, e.g. xvfb-run)
+// Usage: bench_startup [RUNS [DEMO_BINARY [STAGE_FOLDER]]]  (under a display, e.g. xvfb-run)
+// Another binary and stage folder (an older build, say) are measured the same way.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,6 +42,14 @@ bool runOnce(const std::string& binary, const std::string& reportPath, Figures& 
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 && figures.count("total") == 1;
 }
 
+// The one-minute load average: on a shared machine the figures mean little without it.
+std::string loadAverage() {
+    std::ifstream in("/proc/loadavg");
+    std::string oneMinute;
+    in >> oneMinute;
+    return oneMinute.empty() ? "?" : oneMinute;
+}
+
 double quantile(std::vector<double> v, double q) {
     std::sort(v.begin(), v.end());
     double at = q * (v.size() - 1);
@@ -54,12 +63,14 @@ double quantile(std::vector<double> v, double q) {
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 9;
     const std::string binary = argc > 2 ? argv[2] : NORRVALE_BINARY;
-    if (chdir(NORRVALE_STAGE) != 0) {
-        std::printf("bench_startup: no stage folder %s\n", NORRVALE_STAGE);
+    const std::string stage = argc > 3 ? argv[3] : NORRVALE_STAGE;
+    if (chdir(stage.c_str()) != 0) {
+        std::printf("bench_startup: no stage folder %s\n", stage.c_str());
         return 1;
     }
     const std::string reportPath = "/tmp/norrvale_startup_" + std::to_string(getpid()) + ".txt";
 
+    const std::string loadBefore = loadAverage();
     std::map<std::string, std::vector<double>> samples;
     for (int i = 0; i < runs; ++i) {
         Figures figures;
@@ -72,6 +83,7 @@ int main(int argc, char** argv) {
     std::remove(reportPath.c_str());
 
     std::printf("start-up, glfwInit to the play call, %d runs of %s (ms)\n", runs, binary.c_str());
+    std::printf("  load average %s before, %s after\n", loadBefore.c_str(), loadAverage().c_str());
     std::printf("  %-10s %8s %8s %8s %8s\n", "", "median", "min", "max", "IQR");
     for (const char* family : kFamilies) {
         const std::vector<double>& v = samples[family];
@@ -80,6 +92,6 @@ int main(int argc, char** argv) {
                     1000.0 * *std::max_element(v.begin(), v.end()),
                     1000.0 * (quantile(v, 0.75) - quantile(v, 0.25)));
     }
-    std::printf("  goal: total median <= 250 ms; the soundtrack assumes the median\n");
+    std::printf("  goal: total median <= 250 ms; the soundtrack is arranged for a start at 400 ms\n");
     return 0;
 }
