@@ -31,6 +31,7 @@ struct Worker {
     // behind it.
     std::list<Item> items;
     bool stopping = false;
+    bool resumed = false;
     bool finished = false;
     std::thread thread;
 };
@@ -69,6 +70,10 @@ void run() {
     std::unique_lock<std::mutex> hold(worker->lock);
     for (auto it = worker->items.begin(); it != worker->items.end() && !worker->stopping; ++it) {
         if (it->taken) continue;
+        if (it->step.kind == PreloadStep::pause) {
+            worker->readyChanged.wait(hold, [] { return worker->resumed || worker->stopping; });
+            continue;
+        }
         it->started = true;
         const PreloadStep step = it->step;
         hold.unlock();
@@ -136,6 +141,15 @@ void stopPreload() {
     for (Item& item : worker->items) freeItem(item);
     delete worker;
     worker = nullptr;
+}
+
+void resumePreload() {
+    if (!worker) return;
+    {
+        std::lock_guard<std::mutex> hold(worker->lock);
+        worker->resumed = true;
+    }
+    worker->readyChanged.notify_all();
 }
 
 void waitForPreloadWorker() {

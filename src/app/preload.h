@@ -18,7 +18,8 @@ class Importer;
 }
 
 struct PreloadStep {
-    enum Kind { image, model };
+    // pause: the worker stops there until resumePreload.
+    enum Kind { image, model, pause };
     Kind kind = image;
     std::string path;
     // The decoder's vertical flip when the set-up gets to this step; for a model, the flip
@@ -38,6 +39,9 @@ void startPreload(std::vector<PreloadStep> plan);
 
 // Stops the worker and frees whatever was prepared and never asked for.
 void stopPreload();
+
+// Lets the worker past a pause step of its plan.
+void resumePreload();
 
 // Waits until the worker has been through its whole list, so that what follows finds every
 // item prepared (tests that need the hand-over to happen use it).

@@ -61,17 +61,20 @@ const SingleImageSky kSingleImageSkies[] = {
     {"imgs/Tampere2.png",      &SceneResources::tampereFaces,  &SceneResources::tampereCubemap,  &SceneResources::tampereSkyShader},
 };
 
-// What the loaders below will decode and import, in their order, with the flip flag each
-// will find: loadTexture sets it, loadCubemap clears it, and model textures take the flag
-// the logos left. Faces repeated within one cube map are decoded once.
+// What the loaders below will decode and import, with the flip flag each will find:
+// loadTexture sets it, loadCubemap clears it, and model textures take the flag the logos
+// left. Faces repeated within one cube map are decoded once. The images come first and
+// the models (the heavy part) wait for the set-up to begin: while the window is being
+// made, the display server needs the second core.
 std::vector<PreloadStep> preloadPlan() {
     std::vector<PreloadStep> plan;
     for (const char* logo : kGreetLogoPaths) plan.push_back({PreloadStep::image, logo, true, 0});
-    for (const char* model : kModelLoadOrder) plan.push_back({PreloadStep::model, model, true, 0});
     for (const char* face : kHelsinkiFaceFiles) plan.push_back({PreloadStep::image, face, false, 3});
     for (const SingleImageSky& sky : kSingleImageSkies)
         plan.push_back({PreloadStep::image, sky.file, false, 3});
     plan.push_back({PreloadStep::image, kPictureFile, true, 0});
+    plan.push_back({PreloadStep::pause, "", false, 0});
+    for (const char* model : kModelLoadOrder) plan.push_back({PreloadStep::model, model, true, 0});
     return plan;
 }
 
@@ -81,8 +84,9 @@ void startResourcePreload() { startPreload(preloadPlan()); }
 
 void buildSceneResources(SceneResources& res, LoopValues& loop) {
     // Decoding and parsing run ahead on a second thread; when main did not start it
-    // already, it starts here.
+    // already, it starts here. From here on the models may be parsed too.
     startResourcePreload();
+    resumePreload();
 
     // The logos go first: loadTexture leaves the decoder's flip flag on, and every
     // model texture below is decoded with it (the cube maps, which clear it, come last).

@@ -419,3 +419,21 @@ TEST_F(preloadedTexture, missing_file_is_reported_by_the_loader_as_without_a_wor
     EXPECT_NE(loadTexture(path.c_str()), 0u);
     EXPECT_EQ(output.end(), kTextureFailure + path + "\n");
 }
+
+TEST_F(preloadedTexture, worker_waits_at_a_pause_until_resumed) {
+    std::string before = png("before.png", patternImage(2, 2, 3, 1));
+    std::string held = png("held.png", patternImage(2, 2, 3, 2));
+    std::string after = png("after.png", patternImage(2, 2, 3, 3));
+    startPreload({{PreloadStep::image, before, false, 3},
+                  {PreloadStep::pause, "", false, 0},
+                  {PreloadStep::image, held, false, 3},
+                  {PreloadStep::image, after, false, 3}});
+    // Never reached while the worker is held, so it is left to the caller.
+    DecodedImage image;
+    EXPECT_FALSE(takePreloadedImage(held, false, 3, image));
+    resumePreload();
+    waitForPreloadWorker();
+    ASSERT_TRUE(takePreloadedImage(after, false, 3, image));
+    EXPECT_EQ(image.width, 2);
+    stbi_image_free(image.pixels);
+}
