@@ -63,18 +63,18 @@ const SingleImageSky kSingleImageSkies[] = {
 
 // What the loaders below will decode and import, with the flip flag each will find:
 // loadTexture sets it, loadCubemap clears it, and model textures take the flag the logos
-// left. Faces repeated within one cube map are decoded once. The images come first and
-// the models (the heavy part) wait for the set-up to begin: while the window is being
-// made, the display server needs the second core.
+// left. Faces repeated within one cube map are decoded once. Only the logos are decoded
+// while the window is being made (the display server needs the second core then); the
+// rest waits for the set-up to begin.
 std::vector<PreloadStep> preloadPlan() {
     std::vector<PreloadStep> plan;
     for (const char* logo : kGreetLogoPaths) plan.push_back({PreloadStep::image, logo, true, 0});
+    plan.push_back({PreloadStep::pause, "", false, 0});
+    for (const char* model : kModelLoadOrder) plan.push_back({PreloadStep::model, model, true, 0});
     for (const char* face : kHelsinkiFaceFiles) plan.push_back({PreloadStep::image, face, false, 3});
     for (const SingleImageSky& sky : kSingleImageSkies)
         plan.push_back({PreloadStep::image, sky.file, false, 3});
     plan.push_back({PreloadStep::image, kPictureFile, true, 0});
-    plan.push_back({PreloadStep::pause, "", false, 0});
-    for (const char* model : kModelLoadOrder) plan.push_back({PreloadStep::model, model, true, 0});
     return plan;
 }
 
