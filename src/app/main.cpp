@@ -1,5 +1,6 @@
 // Norrvale's entry point: opens the fullscreen window, builds every resource, starts
 // the soundtrack and runs the timeline until it ends or the window is closed.
+#include "app/preload.h"
 #include "app/resources.h"
 #include "app/timeline.h"
 #include "gfx/gl.h"
@@ -15,6 +16,8 @@ irrklang::ISoundEngine* soundEngine = irrklang::createIrrKlangDevice(
 int main() {
     // The timeline's clock starts here: everything below counts against window 1.
     glfwInit();
+    // The files are decoded and parsed on a second thread while the window is made.
+    startResourcePreload();
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
     glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
@@ -22,6 +25,7 @@ int main() {
     GLFWwindow* window = glfwCreateWindow(1920, 1080, "", glfwGetPrimaryMonitor(), nullptr);
     if (!window) {
         std::cout << "Failed to create GLFW window" << std::endl;
+        stopPreload();
         glfwTerminate();
         return -1;
     }
@@ -31,6 +35,7 @@ int main() {
 
     if (!gladLoadGL(glfwGetProcAddress)) {
         std::cout << "Failed to initialize GLAD" << std::endl;
+        stopPreload();
         // Terminating undoes the fullscreen mode change before the process goes.
         glfwTerminate();
         return -1;

@@ -1,10 +1,12 @@
 // The resource set-up: every program, model, texture, cube map and vertex array the
 // scenes use, built once in a fixed order before the soundtrack starts.
 #include "app/resources.h"
+#include "app/preload.h"
 #include "gfx/gl.h"
 #include "gfx/textures.h"
 #include "app/timeline.h"
 #include <glm/gtc/matrix_transform.hpp>
+#include <iterator>
 
 const char* const kGreetLogoPaths[13] = {
     "imgs/greet01.png", "imgs/greet02.png", "imgs/greet03.png", "imgs/greet04.png",
@@ -14,6 +16,24 @@ const char* const kGreetLogoPaths[13] = {
 };
 
 namespace {
+
+// Model files, and the order the set-up loads them in (two of them twice).
+const char* const kDonutFile = "imgs/donut4.obj";
+const char* const kForestShipFile = "imgs/ForestShip.obj";
+const char* const kDuckFile = "imgs/DuckPart2.4.textured.obj";
+const char* const kShip4File = "imgs/ship4.obj";
+const char* const kShip2File = "imgs/ship2.obj";
+const char* const kModelLoadOrder[] = {
+    kDonutFile, kForestShipFile, kDuckFile, kDonutFile, kDuckFile, kShip4File, kShip2File,
+};
+
+// +X, -X, +Y, -Y, +Z, -Z
+const char* const kHelsinkiFaceFiles[6] = {
+    "imgs/HelsinkiRight.png", "imgs/HelsinkiLeft.png",  "imgs/HelsinkiTop.png",
+    "imgs/HelsinkiBottom.png", "imgs/HelsinkiFront.png", "imgs/Helsinki1.png",
+};
+
+const char* const kPictureFile = "imgs/officialmolvanian2.png";
 
 std::vector<std::string> sameFaceSixTimes(const char* path) {
     return std::vector<std::string>(6, path);
@@ -41,9 +61,33 @@ const SingleImageSky kSingleImageSkies[] = {
     {"imgs/Tampere2.png",      &SceneResources::tampereFaces,  &SceneResources::tampereCubemap,  &SceneResources::tampereSkyShader},
 };
 
+// What the loaders below will decode and import, with the flip flag each will find:
+// loadTexture sets it, loadCubemap clears it, and model textures take the flag the logos
+// left. Faces repeated within one cube map are decoded once. Only the logos are decoded
+// while the window is being made (the display server needs the second core then); the
+// rest waits for the set-up to begin.
+std::vector<PreloadStep> preloadPlan() {
+    std::vector<PreloadStep> plan;
+    for (const char* logo : kGreetLogoPaths) plan.push_back({PreloadStep::image, logo, true, 0});
+    plan.push_back({PreloadStep::pause, "", false, 0});
+    for (const char* model : kModelLoadOrder) plan.push_back({PreloadStep::model, model, true, 0});
+    for (const char* face : kHelsinkiFaceFiles) plan.push_back({PreloadStep::image, face, false, 3});
+    for (const SingleImageSky& sky : kSingleImageSkies)
+        plan.push_back({PreloadStep::image, sky.file, false, 3});
+    plan.push_back({PreloadStep::image, kPictureFile, true, 0});
+    return plan;
+}
+
 } // namespace
 
+void startResourcePreload() { startPreload(preloadPlan()); }
+
 void buildSceneResources(SceneResources& res, LoopValues& loop) {
+    // Decoding and parsing run ahead on a second thread; when main did not start it
+    // already, it starts here. From here on the models may be parsed too.
+    startResourcePreload();
+    resumePreload();
+
     // The logos go first: loadTexture leaves the decoder's flip flag on, and every
     // model texture below is decoded with it (the cube maps, which clear it, come last).
     unsigned* logos[13] = {
@@ -69,38 +113,35 @@ void buildSceneResources(SceneResources& res, LoopValues& loop) {
     res.titleSkyShader = ShaderProgram("shdrs/6.5.skybox.vs", "shdrs/6.2.skybox.fs");
     res.model13Shader = ShaderProgram("shdrs/1.3.model_loading.vs", "shdrs/1.model_loading.fs");
 
-    res.donutModel = Model("imgs/donut4.obj");
+    res.donutModel = Model(kDonutFile);
 
     res.forestSkyShader = ShaderProgram("shdrs/6.FragCoordTest.skybox.vs",
                                         "shdrs/6.Refr.FragCoordTest.Forest.skybox.fs");
     res.refractShader = ShaderProgram("shdrs/1.refract.model_loading.vs",
                                       "shdrs/1.refract.model_loading.fs");
 
-    res.forestShipModel = Model("imgs/ForestShip.obj");
+    res.forestShipModel = Model(kForestShipFile);
 
     res.duckCitySkyShader = ShaderProgram("shdrs/DuckCity.VertexS.vs", "shdrs/6.2.skybox.fs");
     res.modelShader = ShaderProgram("shdrs/1.model_loading.vs", "shdrs/1.model_loading.fs");
 
-    res.duckModel = Model("imgs/DuckPart2.4.textured.obj");
+    res.duckModel = Model(kDuckFile);
 
     res.tampereSkyShader = ShaderProgram("shdrs/6.Tampere.skybox.vs", "shdrs/6.Tampere.skybox.fs");
     res.instancingShader = ShaderProgram("shdrs/instancing2.vs", "shdrs/instancing3.fs");
     res.stencilColorShader = ShaderProgram("shdrs/instancing2.vs", "shdrs/2.stencil_single_color.fs");
 
-    res.donutModel2 = Model("imgs/donut4.obj");
-    res.duckModel2 = Model("imgs/DuckPart2.4.textured.obj");
-    res.ship4Model = Model("imgs/ship4.obj");
-    res.ship2Model = Model("imgs/ship2.obj");
+    res.donutModel2 = Model(kDonutFile);
+    res.duckModel2 = Model(kDuckFile);
+    res.ship4Model = Model(kShip4File);
+    res.ship2Model = Model(kShip2File);
 
     setupQuadOffsets(res.geometry);
     setupInstancedQuad(res.geometry);
     setupCube(res.geometry);
     setupSkybox(res.geometry);
 
-    res.helsinkiFaces = {
-        "imgs/HelsinkiRight.png", "imgs/HelsinkiLeft.png",  "imgs/HelsinkiTop.png",
-        "imgs/HelsinkiBottom.png", "imgs/HelsinkiFront.png", "imgs/Helsinki1.png",
-    };
+    res.helsinkiFaces.assign(std::begin(kHelsinkiFaceFiles), std::end(kHelsinkiFaceFiles));
     res.helsinkiCubemap = loadCubemap(res.helsinkiFaces);
     pointSkyAtUnitZero(res.fragCoordSkyShader);
 
@@ -122,11 +163,14 @@ void buildSceneResources(SceneResources& res, LoopValues& loop) {
     setupTexturedQuad(res.geometry);
 
     // The picture quad's texture lives on unit 2, away from the cube maps on unit 0.
-    res.molvanianTexture = loadTexture("imgs/officialmolvanian2.png");
+    res.molvanianTexture = loadTexture(kPictureFile);
     res.point15Shader.use();
     glUniform1i(glGetUniformLocation(res.point15Shader.id, "texture15"), 2);
 
     setupScreenQuad(res.geometry);
+
+    // Everything the plan named has been asked for; anything left is let go.
+    stopPreload();
 }
 
 void releaseSceneResources(SceneResources& res) {

@@ -47,6 +47,10 @@ struct LoopValues {
 // The greeting logos, 1 to 13, in load order.
 extern const char* const kGreetLogoPaths[13];
 
+// Starts decoding and parsing the set-up's files on a second thread, ahead of the set-up.
+// Needs no GL context, so it can start while the window is being made.
+void startResourcePreload();
+
 // Builds every resource and the global GL switches in their fixed order, and sets the
 // start-up loop values. Needs the window's context current and GL loaded.
 void buildSceneResources(SceneResources& res, LoopValues& loop);

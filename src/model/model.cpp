@@ -2,22 +2,20 @@
 // material's texture files resolved through a cache so a file is decoded once per model.
 #include "model/model.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <utility>
 
 #include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include "app/preload.h"
 #include "gfx/textures.h"
 
 namespace {
-
-constexpr unsigned kImportFlags =
-    aiProcess_Triangulate | aiProcess_GenSmoothNormals | aiProcess_FlipUVs |
-    aiProcess_CalcTangentSpace;
-static_assert(kImportFlags == 0x800049, "import flags changed");
 
 // Which material slot feeds which sampler family, in the order a mesh binds them.
 // assimp files OBJ bump maps under HEIGHT and map_Ka under AMBIENT; the shaders
@@ -37,7 +35,45 @@ const TextureFamily kTextureFamilies[] = {
 
 glm::vec3 toVec3(const aiVector3D& v) { return glm::vec3(v.x, v.y, v.z); }
 
+void collectNodeTextureNames(const aiNode* node, const aiScene* scene,
+                             std::vector<std::string>& names) {
+    for (unsigned i = 0; i < node->mNumMeshes; ++i) {
+        const aiMaterial* material = scene->mMaterials[scene->mMeshes[node->mMeshes[i]]->mMaterialIndex];
+        for (const TextureFamily& row : kTextureFamilies)
+            for (unsigned k = 0; k < aiGetMaterialTextureCount(material, row.type); ++k) {
+                aiString name;
+                aiGetMaterialTexture(material, row.type, k, &name);
+                if (std::find(names.begin(), names.end(), name.C_Str()) == names.end())
+                    names.push_back(name.C_Str());
+            }
+    }
+    for (unsigned i = 0; i < node->mNumChildren; ++i)
+        collectNodeTextureNames(node->mChildren[i], scene, names);
+}
+
 }  // namespace
+
+constexpr unsigned kImportFlagValue = aiProcess_Triangulate | aiProcess_GenSmoothNormals |
+                                      aiProcess_FlipUVs | aiProcess_CalcTangentSpace;
+static_assert(kImportFlagValue == 0x800049, "import flags changed");
+const unsigned kModelImportFlags = kImportFlagValue;
+
+std::string modelDirectory(const std::string& path) {
+    // Textures are joined to the folder with a "/", so for a bare file name the folder
+    // must be the working directory, not the file name itself.
+    std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+bool usableScene(const aiScene* scene) {
+    return scene && !(scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) && scene->mRootNode;
+}
+
+std::vector<std::string> materialTextureNames(const aiScene* scene) {
+    std::vector<std::string> names;
+    collectNodeTextureNames(scene->mRootNode, scene, names);
+    return names;
+}
 
 Model::Model(const std::string& path) { load(path); }
 
@@ -46,17 +82,19 @@ void Model::draw(const ShaderProgram& program) const {
 }
 
 void Model::load(const std::string& path) {
-    // The importer owns the scene; both go when this function returns.
-    Assimp::Importer importer;
-    const aiScene* scene = importer.ReadFile(path.c_str(), kImportFlags);
-    if (!scene || (scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) || !scene->mRootNode) {
-        std::cout << "ERROR::ASSIMP:: " << importer.GetErrorString() << std::endl;
+    // The importer owns the scene; both go when this function returns. During start-up
+    // the file may already have been read on the preload thread.
+    std::unique_ptr<Assimp::Importer> importer = takePreloadedModel(path);
+    if (!importer) {
+        importer = std::make_unique<Assimp::Importer>();
+        importer->ReadFile(path.c_str(), kModelImportFlags);
+    }
+    const aiScene* scene = importer->GetScene();
+    if (!usableScene(scene)) {
+        std::cout << "ERROR::ASSIMP:: " << importer->GetErrorString() << std::endl;
         return;
     }
-    // A bare file name lies in the working directory; textures are joined to the
-    // folder with a "/", so the folder must not be the file name itself.
-    std::size_t slash = path.find_last_of('/');
-    directory = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+    directory = modelDirectory(path);
     visitNode(scene->mRootNode, scene);
 }
 

@@ -1,6 +1,6 @@
 /* Preloaded into the demo binary by the process tests: moves and speeds up the GLFW
-   clock, can press Escape after some frames or withhold GL entry points, and reports
-   the presented frames when the process ends. */
+   clock, can press Escape after some frames or withhold GL entry points, keeps libraries
+   loaded for the leak checker, and reports the presented frames when the process ends. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <stdio.h>
@@ -55,6 +55,16 @@ GLFWglproc glfwGetProcAddress(const char* name) {
     usedByGlfwProgram = 1;
     if (getenv("SHIM_NO_GL")) return 0;
     return real(name);
+}
+
+/* A library unloaded before LeakSanitizer reports at exit leaves its allocations with no
+   module to name; SHIM_KEEP_MODULES keeps every library loaded, so that the sanitizer runs
+   can tell the GL driver's and the system's own allocations from the demo's. */
+int dlclose(void* handle) {
+    static int (*real)(void*) = 0;
+    if (!real) real = (int (*)(void*))dlsym(RTLD_NEXT, "dlclose");
+    if (getenv("SHIM_KEEP_MODULES")) return 0;
+    return real(handle);
 }
 
 __attribute__((destructor)) static void report(void) {

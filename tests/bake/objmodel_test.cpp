@@ -138,3 +138,15 @@ TEST(twoSidedSurface, sheets_face_both_ways) {
     EXPECT_EQ(back, 32);
     EXPECT_FLOAT_EQ(agreeing(part), 1.0f);
 }
+
+TEST(objText, numbers_are_short_and_keep_their_precision) {
+    BakedModel model;
+    model.parts.push_back({"p", "m", {}, {}});
+    model.parts[0].vertices.push_back({{0.5f, -0.00001f, 1.234567f}, {0.0f, 1.0f, 0.0f}, {0.25f, 1.0f}});
+    model.parts[0].vertices.push_back({{-2.0f, 10.0f, 0.1f}, {0.6f, -0.8f, 0.0f}, {0.0f, 0.33333f}});
+    std::string text = objText(model, "m.mtl");
+    // Trailing zeros and the sign of a rounded-away zero are left out.
+    for (const char* line : {"\nv 0.5 0 1.2346\n", "\nv -2 10 0.1\n", "\nvt 0.25 1\n", "\nvt 0 0.3333\n",
+                             "\nvn 0 1 0\n", "\nvn 0.6 -0.8 0\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "in\n" << text;
+}

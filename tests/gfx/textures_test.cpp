@@ -2,11 +2,14 @@
 // and read back from the GL texture they became.
 #include "gfx/textures.h"
 
+#include "app/preload.h"
 #include "gl_context.h"
+#include "gl_recorder.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <stb/stb_image.h>
 #include <stb/stb_image_write.h>
 #include <string>
 #include <vector>
@@ -309,6 +312,44 @@ TEST_F(cubemap, missing_face_is_named_once_and_the_rest_upload) {
             << "face " << i;
 }
 
+TEST_F(cubemap, one_missing_file_named_six_times_is_reported_six_times_and_uploads_nothing) {
+    std::vector<std::string> faces(6, dir.file("absent.png"));
+
+    output.begin();
+    startRecording();
+    loadCubemap(faces);
+    std::vector<GlCall> calls = stopRecording();
+    std::string expected;
+    for (int i = 0; i < 6; ++i) expected += kCubemapFailure + faces[0] + "\n";
+    EXPECT_EQ(output.end(), expected);
+    EXPECT_TRUE(callsNamed(calls, "glTexImage2D").empty());
+}
+
+TEST_F(cubemap, file_named_for_every_face_uploads_six_images_in_face_order) {
+    Image image = patternImage(5, 5, 3, 7);
+    startRecording();
+    loadCubemap(std::vector<std::string>(6, png("same.png", image)));
+    std::vector<GlCall> uploads = callsNamed(stopRecording(), "glTexImage2D");
+    ASSERT_EQ(uploads.size(), 6u);
+    for (size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(uploads[i].ints[0], static_cast<long long>(GL_TEXTURE_CUBE_MAP_POSITIVE_X + i));
+        EXPECT_EQ(readBack(static_cast<GLenum>(GL_TEXTURE_CUBE_MAP_POSITIVE_X + i), GL_RGB, 5, 5, 3),
+                  image.pixels)
+            << "face " << i;
+    }
+}
+
+TEST_F(cubemap, repeated_face_between_other_files_lands_on_each_of_its_faces) {
+    Image a = patternImage(3, 3, 3, 11), b = patternImage(3, 3, 3, 99);
+    std::string pathA = png("a.png", a), pathB = png("b.png", b);
+    loadCubemap({pathA, pathB, pathA, pathB, pathB, pathA});
+    const Image* expected[6] = {&a, &b, &a, &b, &b, &a};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(readBack(GL_TEXTURE_CUBE_MAP_POSITIVE_X + static_cast<GLenum>(i), GL_RGB, 3, 3, 3),
+                  expected[i]->pixels)
+            << "face " << i;
+}
+
 TEST_F(cubemap, samples_linear_clamped_without_mipmaps) {
     GLuint id = loadCubemap(std::vector<std::string>(6, png("rgb.png", patternImage(4, 4, 3, 2))));
     ASSERT_EQ(boundTexture(GL_TEXTURE_BINDING_CUBE_MAP), id);
@@ -318,4 +359,81 @@ TEST_F(cubemap, samples_linear_clamped_without_mipmaps) {
     EXPECT_EQ(textureParameter(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_T), GL_CLAMP_TO_EDGE);
     EXPECT_EQ(textureParameter(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_R), GL_CLAMP_TO_EDGE);
     EXPECT_EQ(levelParameter(GL_TEXTURE_CUBE_MAP_POSITIVE_X, 1, GL_TEXTURE_WIDTH), 0);
+}
+
+// ---------------------------------------------------------------------------------
+// The loaders with the start-up preload running: what they get from the worker is what
+// they would have decoded themselves, and only when the worker decoded it that way.
+
+struct preloadedTexture : ImageFixture {
+    void TearDown() override {
+        stopPreload();
+        ImageFixture::TearDown();
+    }
+};
+
+TEST_F(preloadedTexture, planned_with_the_flip_the_loader_sets_comes_out_as_without_a_worker) {
+    Image image = patternImage(3, 3, 4, 21);
+    std::string path = png("logo.png", image);
+    startPreload({{PreloadStep::image, path, true, 0}});
+    waitForPreloadWorker();
+    loadTexture(path.c_str());
+    EXPECT_EQ(readBack(GL_TEXTURE_2D, GL_RGBA, 3, 3, 4), flipped(image).pixels);
+    DecodedImage again;
+    EXPECT_FALSE(takePreloadedImage(path, true, 0, again)) << "the loader took the prepared copy";
+}
+
+TEST_F(preloadedTexture, planned_with_another_flip_or_channel_count_is_not_used) {
+    Image image = patternImage(3, 3, 4, 23);
+    std::string path = png("logo.png", image);
+    // Planned as a cube face would decode it: unflipped, three channels.
+    startPreload({{PreloadStep::image, path, false, 3}});
+    waitForPreloadWorker();
+    loadTexture(path.c_str());
+    EXPECT_EQ(readBack(GL_TEXTURE_2D, GL_RGBA, 3, 3, 4), flipped(image).pixels);
+    // The prepared copy is still there for the loader it was meant for.
+    DecodedImage prepared;
+    ASSERT_TRUE(takePreloadedImage(path, false, 3, prepared));
+    EXPECT_EQ(prepared.channels, 4);  // the file's own count, as stbi_load reports it
+    EXPECT_NE(prepared.pixels, nullptr);
+    stbi_image_free(prepared.pixels);
+}
+
+TEST_F(preloadedTexture, model_texture_takes_the_flip_the_previous_loader_left) {
+    Image image = patternImage(3, 3, 3, 25);
+    std::string path = png("skin.png", image);
+    // Planned flipped, as after the logos; a cube map just turned the flag off, so the
+    // prepared copy must not be used.
+    startPreload({{PreloadStep::image, path, true, 0}});
+    waitForPreloadWorker();
+    loadCubemap(std::vector<std::string>(6, path));
+    loadModelTexture("skin.png", dir.path);
+    EXPECT_EQ(readBack(GL_TEXTURE_2D, GL_RGB, 3, 3, 3), image.pixels);
+}
+
+TEST_F(preloadedTexture, missing_file_is_reported_by_the_loader_as_without_a_worker) {
+    std::string path = dir.file("absent.png");
+    startPreload({{PreloadStep::image, path, true, 0}});
+    waitForPreloadWorker();
+    output.begin();
+    EXPECT_NE(loadTexture(path.c_str()), 0u);
+    EXPECT_EQ(output.end(), kTextureFailure + path + "\n");
+}
+
+TEST_F(preloadedTexture, worker_waits_at_a_pause_until_resumed) {
+    std::string before = png("before.png", patternImage(2, 2, 3, 1));
+    std::string held = png("held.png", patternImage(2, 2, 3, 2));
+    std::string after = png("after.png", patternImage(2, 2, 3, 3));
+    startPreload({{PreloadStep::image, before, false, 3},
+                  {PreloadStep::pause, "", false, 0},
+                  {PreloadStep::image, held, false, 3},
+                  {PreloadStep::image, after, false, 3}});
+    // Never reached while the worker is held, so it is left to the caller.
+    DecodedImage image;
+    EXPECT_FALSE(takePreloadedImage(held, false, 3, image));
+    resumePreload();
+    waitForPreloadWorker();
+    ASSERT_TRUE(takePreloadedImage(after, false, 3, image));
+    EXPECT_EQ(image.width, 2);
+    stbi_image_free(image.pixels);
 }

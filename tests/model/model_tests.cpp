@@ -12,6 +12,7 @@
 #include <assimp/scene.h>
 #include <gtest/gtest.h>
 
+#include "app/preload.h"
 #include "gl_context.h"
 #include "gl_recorder.h"
 #include "gfx/shader_program.h"
@@ -422,4 +423,67 @@ TEST_F(modelTextures, draw_samples_the_diffuse_map_at_the_vertex_texture_coordin
         EXPECT_EQ(right.r, 0) << "row " << y;
         EXPECT_EQ(right.b, 255) << "row " << y;
     }
+}
+
+// ---- with the start-up preload ----------------------------------------------
+
+struct preloadedModel : modelTextures {
+    StdoutCapture output;
+    void TearDown() override {
+        stopPreload();
+        modelTextures::TearDown();
+    }
+    // Two materials over three meshes, sharing a diffuse map and naming a specular map.
+    std::string writeShip() {
+        writeSolidPng(dir.file("hull.png"), {10, 20, 30, 255});
+        writeSolidPng(dir.file("gloss.png"), {200, 200, 200, 255});
+        writeTextFile(dir.file("ship.mtl"), "newmtl hull\nmap_Kd hull.png\nmap_Ks gloss.png\n"
+                                            "newmtl deck\nmap_Kd hull.png\n");
+        writeTextFile(dir.file("ship.obj"), "mtllib ship.mtl\no a\nusemtl hull\n" + triangleAt(0, 1) +
+                                                "o b\nusemtl deck\n" + triangleAt(1, 4) +
+                                                "o c\nusemtl hull\n" + triangleAt(2, 7));
+        return dir.file("ship.obj");
+    }
+};
+
+TEST_F(preloadedModel, material_texture_names_come_each_once_in_the_loaders_order) {
+    Assimp::Importer importer;
+    const aiScene* scene = importer.ReadFile(writeShip(), kModelImportFlags);
+    ASSERT_TRUE(usableScene(scene));
+    EXPECT_EQ(materialTextureNames(scene), (std::vector<std::string>{"hull.png", "gloss.png"}));
+}
+
+TEST_F(preloadedModel, file_planned_twice_builds_two_models_like_the_loader_alone) {
+    std::string path = writeShip();
+    Model alone(path);
+    startPreload({{PreloadStep::model, path, true, 0}, {PreloadStep::model, path, true, 0}});
+    waitForPreloadWorker();
+    output.begin();
+    startRecording();
+    Model first(path), second(path);
+    std::vector<GlCall> loading = stopRecording();
+    EXPECT_EQ(output.end(), "");
+    // Each model decodes its own two textures, and nothing else is read behind its back.
+    EXPECT_EQ(callsNamed(loading, "glTexImage2D").size(), 4u);
+    for (const Model* model : {&first, &second}) {
+        EXPECT_EQ(firstXs(*model), firstXs(alone));
+        ASSERT_EQ(model->meshes.size(), alone.meshes.size());
+        for (size_t m = 0; m < alone.meshes.size(); ++m) {
+            EXPECT_EQ(pathsOf(model->meshes[m]), pathsOf(alone.meshes[m]));
+            EXPECT_EQ(typesOf(model->meshes[m]), typesOf(alone.meshes[m]));
+        }
+    }
+    EXPECT_NE(first.meshes[0].textures[0].id, second.meshes[0].textures[0].id);
+}
+
+TEST_F(preloadedModel, missing_file_prints_the_importer_error_on_the_loading_thread) {
+    std::string path = dir.file("absent.obj");
+    startPreload({{PreloadStep::model, path, true, 0}});
+    waitForPreloadWorker();
+    output.begin();
+    Model model(path);
+    std::string printed = output.end();
+    EXPECT_EQ(printed.rfind("ERROR::ASSIMP:: ", 0), 0u) << printed;
+    EXPECT_GT(printed.size(), std::string("ERROR::ASSIMP:: \n").size()) << "the importer's reason is kept";
+    EXPECT_TRUE(model.meshes.empty());
 }

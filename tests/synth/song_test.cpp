@@ -15,8 +15,9 @@ namespace {
 // Demo clock times at which the scene windows change, and when the timeline ends.
 const double kSceneChangesClock[] = {33.0, 53.0, 108.0, 143.0, 173.0, 260.0};
 constexpr double kEndClock = 278.0;
-// The track starts when loading ends, about half a second into the clock.
-constexpr double kLoadS = 0.5;
+// The track starts when loading ends, this far into the clock: the median start-up
+// bench_startup measured for the Release build.
+constexpr double kLoadS = 0.40;
 
 struct Stereo {
     std::vector<float> left, right;
@@ -37,14 +38,16 @@ bool sameBits(const std::vector<float>& a, const std::vector<float>& b) {
 
 }  // namespace
 
-TEST(song_timeline, each_section_starts_on_the_beat_nearest_its_scene_change) {
+TEST(song_timeline, each_section_starts_on_its_scene_change_on_one_beat_grid) {
     const double beatS = 60.0 / kBpm;
     ASSERT_EQ(kSectionCount, int(std::size(kSceneChangesClock)) + 1);
     for (int i = 1; i < kSectionCount; ++i) {
         double change = kSceneChangesClock[i - 1] - kLoadS;
         double start = sectionStartSeconds(i);
-        EXPECT_LE(std::fabs(start - change), 0.5 * beatS + 1e-9) << "section " << i;
-        double beats = start / beatS;
+        // Heard as on the cut: within about a fifth of a beat (the last change is not a
+        // whole number of beats after the others).
+        EXPECT_LE(std::fabs(start - change), 0.09) << "section " << i;
+        double beats = (start - sectionStartSeconds(1)) / beatS;
         EXPECT_NEAR(beats, std::round(beats), 1e-9) << "section " << i << " is off the beat";
     }
 }

@@ -423,7 +423,9 @@ Canvas bakeClosingLogo(const Fonts& fonts) {
 // half the screen, 1488 × 621 pixels, so the picture has that shape (2.4 : 1).
 
 Canvas bakeMolvanianSeal(const Fonts& fonts) {
-    const int W = 1024, H = 428;
+    // Just past 1024 × 428: with neither side a power of two, the driver builds this
+    // picture's mipmaps with the code it already compiled for the closing logo.
+    const int W = 1026, H = 429;
     const Rgba ink = hex(0x1f4a38), gold = hex(0xc9a227), red = hex(0xb0242a);
     Canvas c = makeCanvas(W, H, hex(0xf3ead2));
     // Security paper: two families of fine waves crossing.
@@ -559,7 +561,10 @@ Canvas bakeMolvanianSeal(const Fonts& fonts) {
 // baked mirrored, to read correctly in the demo. Each image also ends in a plain border of
 // one colour, so the six copies meet at their seams without a visible step.
 
-constexpr int kLetteredSkySize = 512;
+// Both are laid out in the pixels of a 512-pixel face and baked at twice that, as a face
+// spans about 1300 screen pixels; kLayoutPx is one layout pixel.
+constexpr int kLetteredSkySize = 1024;
+constexpr float kLayoutPx = kLetteredSkySize / 512.0f;
 
 static void addPlainBorder(Canvas& c, Rgba colour, float width) {
     Mask edge = makeMask(c.width, c.height);
@@ -578,23 +583,25 @@ Canvas bakeTitleSky(const Fonts& fonts) {
     shadeCanvas(c, [&](float x, float y) {
         float r = length(Vec2{x - Sf * 0.5f, y - Sf * 0.5f}) / (Sf * 0.5f);
         Rgba base = mix(hex(0x16244a), edge, smoothstep(0.2f, 1.05f, r));
-        float band = std::exp(-std::pow((y - Sf * (0.36f + 0.05f * fbm(x * 0.01f, 0.3f, 0.0f, 3))) / (Sf * 0.09f), 2.0f));
-        float rays = 0.6f + 0.4f * std::sin(x * 0.12f + 6.0f * fbm(x * 0.013f, 2.0f, 0.0f, 2));
+        const float lx = x / kLayoutPx;
+        float band = std::exp(-std::pow((y - Sf * (0.36f + 0.05f * fbm(lx * 0.01f, 0.3f, 0.0f, 3))) / (Sf * 0.09f), 2.0f));
+        float rays = 0.6f + 0.4f * std::sin(lx * 0.12f + 6.0f * fbm(lx * 0.013f, 2.0f, 0.0f, 2));
         return added(base, mix(hex(0x3dffa0), hex(0x8a5aff), clamp01((Sf * 0.4f - y) / (Sf * 0.2f))), band * rays * 0.4f * (1.0f - smoothstep(0.6f, 1.0f, r)));
     });
     Mask stars = makeMask(S, S);
-    for (int i = 0; i < 120; ++i) addCircle(stars, {hash01(i, 0, 13) * Sf, hash01(i, 1, 13) * Sf}, 0.5f + 0.8f * hash01(i, 2, 13));
+    for (int i = 0; i < 120; ++i) addCircle(stars, {hash01(i, 0, 13) * Sf, hash01(i, 1, 13) * Sf}, (0.5f + 0.8f * hash01(i, 2, 13)) * kLayoutPx);
     paintMask(c, stars, hex(0xeaf2ff, 0.7f));
     Mask title = makeMask(S, S);
-    float size = fitTextSize(fonts.sansBold, "NORRVALE", Sf * 0.8f, 110.0f, 6.0f);
-    addTextCentred(title, fonts.sansBold, "NORRVALE", Sf * 0.5f, Sf * 0.56f, size, 6.0f);
-    paintMask(c, blurredMask(grownMask(title, 3.0f), 10), hex(0x3dffa0, 0.55f));
+    const float q = kLayoutPx;
+    float size = fitTextSize(fonts.sansBold, "NORRVALE", Sf * 0.8f, 110.0f * q, 6.0f * q);
+    addTextCentred(title, fonts.sansBold, "NORRVALE", Sf * 0.5f, Sf * 0.56f, size, 6.0f * q);
+    paintMask(c, blurredMask(grownMask(title, 3.0f * q), static_cast<int>(10 * q)), hex(0x3dffa0, 0.55f));
     paintMask(c, title, [&](float, float y) { return mix(hex(0xffffff), hex(0x9ad8ff), smoothstep(Sf * 0.45f, Sf * 0.56f, y)); });
     Mask line = makeMask(S, S);
-    addRect(line, {Sf * 0.2f, Sf * 0.6f}, {Sf * 0.8f, Sf * 0.6f + 2.0f});
-    addTextCentred(line, fonts.sans, "a real-time demo", Sf * 0.5f, Sf * 0.67f, 30.0f, 4.0f);
+    addRect(line, {Sf * 0.2f, Sf * 0.6f}, {Sf * 0.8f, Sf * 0.6f + 2.0f * q});
+    addTextCentred(line, fonts.sans, "a real-time demo", Sf * 0.5f, Sf * 0.67f, 30.0f * q, 4.0f * q);
     paintMask(c, line, hex(0xcfe6ff, 0.9f));
-    addPlainBorder(c, edge, 6.0f);
+    addPlainBorder(c, edge, 6.0f * q);
     flipHorizontally(c);
     return c;
 }
@@ -608,12 +615,13 @@ Canvas bakeCreditsSky(const Fonts& fonts) {
         float r = length(Vec2{x - Sf * 0.5f, y - Sf * 0.5f}) / (Sf * 0.5f);
         return mix(hex(0x1e1630), edge, smoothstep(0.3f, 1.05f, r));
     });
+    const float q = kLayoutPx;
     Mask frame = makeMask(S, S);
-    addRoundedRectOutline(frame, {34.0f, 34.0f}, {Sf - 34.0f, Sf - 34.0f}, 18.0f, 3.0f);
-    addRoundedRectOutline(frame, {44.0f, 44.0f}, {Sf - 44.0f, Sf - 44.0f}, 12.0f, 1.2f);
+    addRoundedRectOutline(frame, {34 * q, 34 * q}, {Sf - 34 * q, Sf - 34 * q}, 18 * q, 3 * q);
+    addRoundedRectOutline(frame, {44 * q, 44 * q}, {Sf - 44 * q, Sf - 44 * q}, 12 * q, 1.2f * q);
     paintMask(c, frame, withAlpha(gold, 0.8f));
     Mask heading = makeMask(S, S), roles = makeMask(S, S), names = makeMask(S, S), tools = makeMask(S, S);
-    addTextCentred(heading, fonts.serifBold, "CREDITS", Sf * 0.5f, 118.0f, 58.0f, 8.0f);
+    addTextCentred(heading, fonts.serifBold, "CREDITS", Sf * 0.5f, 118 * q, 58 * q, 8 * q);
     struct Line {
         const char* role;
         const char* who;
@@ -625,26 +633,26 @@ Canvas bakeCreditsSky(const Fonts& fonts) {
         {"graphics", "Norrvale"},
         {"models",   "Norrvale"},
     };
-    float y = 196.0f;
+    float y = 196 * q;
     for (const Line& l : lines) {
-        float wRole = textWidth(fonts.serif, l.role, 30.0f);
-        addText(roles, fonts.serif, l.role, {Sf * 0.47f - wRole, y}, 30.0f);
-        addText(names, fonts.serifBold, l.who, {Sf * 0.53f, y}, 30.0f);
-        y += 46.0f;
+        float wRole = textWidth(fonts.serif, l.role, 30 * q);
+        addText(roles, fonts.serif, l.role, {Sf * 0.47f - wRole, y}, 30 * q);
+        addText(names, fonts.serifBold, l.who, {Sf * 0.53f, y}, 30 * q);
+        y += 46 * q;
     }
-    addTextCentred(tools, fonts.sans, "made with GLFW \xc2\xb7 glm \xc2\xb7 assimp \xc2\xb7 stb", Sf * 0.5f, 408.0f, 20.0f);
-    addTextCentred(tools, fonts.sans, "SDL \xc2\xb7 Mesa \xc2\xb7 LAME \xc2\xb7 GCC \xc2\xb7 CMake \xc2\xb7 Debian", Sf * 0.5f, 436.0f, 20.0f);
-    paintMask(c, blurredMask(heading, 6), withAlpha(gold, 0.5f));
+    addTextCentred(tools, fonts.sans, "made with GLFW \xc2\xb7 glm \xc2\xb7 assimp \xc2\xb7 stb", Sf * 0.5f, 408 * q, 20 * q);
+    addTextCentred(tools, fonts.sans, "SDL \xc2\xb7 Mesa \xc2\xb7 LAME \xc2\xb7 GCC \xc2\xb7 CMake \xc2\xb7 Debian", Sf * 0.5f, 436 * q, 20 * q);
+    paintMask(c, blurredMask(heading, static_cast<int>(6 * q)), withAlpha(gold, 0.5f));
     paintMask(c, heading, gold);
     paintMask(c, roles, hex(0xc8c0e0));
     paintMask(c, names, hex(0xffffff));
     paintMask(c, tools, hex(0xb0a8c8));
     Mask rule = makeMask(S, S);
-    addSegment(rule, {Sf * 0.3f, 140.0f}, {Sf * 0.7f, 140.0f}, 1.5f);
-    addCircle(rule, {Sf * 0.5f, 140.0f}, 4.0f);
-    addSegment(rule, {Sf * 0.25f, 378.0f}, {Sf * 0.75f, 378.0f}, 1.0f);
+    addSegment(rule, {Sf * 0.3f, 140 * q}, {Sf * 0.7f, 140 * q}, 1.5f * q);
+    addCircle(rule, {Sf * 0.5f, 140 * q}, 4 * q);
+    addSegment(rule, {Sf * 0.25f, 378 * q}, {Sf * 0.75f, 378 * q}, q);
     paintMask(c, rule, withAlpha(gold, 0.8f));
-    addPlainBorder(c, edge, 6.0f);
+    addPlainBorder(c, edge, 6 * q);
     flipHorizontally(c);
     return c;
 }

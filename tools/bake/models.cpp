@@ -67,9 +67,16 @@ static ObjPart& newPart(BakedModel& model, const std::string& name, const std::s
     return model.parts.back();
 }
 
+// Model textures are stored a few texels past the size a recipe asks for, so that no side
+// is a power of two. The driver compiles the code that builds a mipmap chain once per pixel
+// format and power-of-two shape, about 50 ms at start-up each time; shaped like the closing
+// logo and the picture (RGB, neither side a power of two), every model texture reuses theirs.
+constexpr int kOffPowerOfTwo = 4;
+
 static Canvas textureOf(int size, const std::function<Rgba(float u, float v)>& colourAt) {
-    Canvas c = makeCanvas(size, size, Rgba{});
-    shadeCanvas(c, [&](float x, float y) { return colourAt(x / size, y / size); });
+    const int stored = size + kOffPowerOfTwo;
+    Canvas c = makeCanvas(stored, stored, Rgba{});
+    shadeCanvas(c, [&](float x, float y) { return colourAt(x / stored, y / stored); });
     return c;
 }
 

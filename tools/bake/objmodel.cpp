@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
+#include <initializer_list>
 
 namespace bake {
 
@@ -19,10 +21,35 @@ static void appendf(std::string& out, const char* format, ...) {
     out += line;
 }
 
+// A number with at most `decimals` places and no trailing zeros ("0.5", "-1", "0"). The
+// demo parses these files while its clock runs, so every byte left out is time saved.
+static void appendNumber(std::string& out, float value, int decimals) {
+    char text[32];
+    int length = std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    while (length > 0 && text[length - 1] == '0') --length;
+    if (length > 0 && text[length - 1] == '.') --length;
+    text[length] = '\0';
+    out += std::strcmp(text, "-0") == 0 ? "0" : text;
+}
+
+// Positions to 0.1 mm at the models' metre scale, texture coordinates to a fortieth of a
+// texel of the largest model texture, normals to a twentieth of a degree.
+constexpr int kPositionDecimals = 4, kTexCoordDecimals = 4, kNormalDecimals = 3;
+
+static void appendLine(std::string& out, const char* key, std::initializer_list<float> values, int decimals) {
+    out += key;
+    for (float v : values) {
+        out += ' ';
+        appendNumber(out, v, decimals);
+    }
+    out += '\n';
+}
+
 // Texture coordinates: the demo imports with aiProcess_FlipUVs (t = 1 - v) and decodes model
 // textures with stb_image's vertical flip on (t = 0 is the file's bottom row). The two flips
 // add up to "v counts down from the top row of the file", which is what ObjVertex::uv holds,
 // so it is written unchanged. A viewer without those flips shows the textures upside down.
+// Normals are written for every vertex, so the importer keeps them instead of making its own.
 std::string objText(const BakedModel& model, const std::string& mtlFile) {
     std::string out = "# Baked by tools/bake; v counts from the top row of each texture.\n";
     out += "mtllib " + mtlFile + "\n";
@@ -30,10 +57,10 @@ std::string objText(const BakedModel& model, const std::string& mtlFile) {
     for (const ObjPart& part : model.parts) {
         out += "o " + part.name + "\n";
         for (const ObjVertex& v : part.vertices)
-            appendf(out, "v %.5f %.5f %.5f\n", v.position.x, v.position.y, v.position.z);
-        for (const ObjVertex& v : part.vertices) appendf(out, "vt %.5f %.5f\n", v.uv.x, v.uv.y);
+            appendLine(out, "v", {v.position.x, v.position.y, v.position.z}, kPositionDecimals);
+        for (const ObjVertex& v : part.vertices) appendLine(out, "vt", {v.uv.x, v.uv.y}, kTexCoordDecimals);
         for (const ObjVertex& v : part.vertices)
-            appendf(out, "vn %.5f %.5f %.5f\n", v.normal.x, v.normal.y, v.normal.z);
+            appendLine(out, "vn", {v.normal.x, v.normal.y, v.normal.z}, kNormalDecimals);
         out += "usemtl " + part.material + "\n";
         for (const auto& t : part.triangles) {
             int a = base + t[0], b = base + t[1], c = base + t[2];

@@ -1,4 +1,4 @@
-// PNG encoding of baked images: stb_image_write's container and filters, with zlib doing the
+// PNG encoding of baked images: stb_image_write's container, with zlib writing the
 // deflate. This file holds the one stb_image_write implementation of the baker; it is kept
 // static so it cannot clash with the copy inside libstb.
 #include "canvas.h"
@@ -7,13 +7,13 @@
 
 #include <cstdlib>
 
-// stb_image_write's own deflate is slow and packs loosely. zlib's middle level with the
-// strategy meant for PNG rows packs a third tighter in a fraction of the time; the levels
-// above it cost several times more (the dither pattern makes long match chains) for a few
-// per cent.
+// The demo decodes every one of these files while the timeline's clock already runs, and
+// stb_image inflates Huffman-coded data a byte at a time: a 1024 × 1024 sky face takes
+// tens of milliseconds that way. Stored (level 0) blocks inflate as plain copies, so the
+// files are written uncompressed; they only live in the build's stage folder.
 static unsigned char* zlibCompress(unsigned char* data, int length, int* outLength, int /*quality*/) {
     z_stream stream{};
-    if (deflateInit2(&stream, 5, Z_DEFLATED, 15, 9, Z_FILTERED) != Z_OK) return nullptr;
+    if (deflateInit2(&stream, 0, Z_DEFLATED, 15, 9, Z_DEFAULT_STRATEGY) != Z_OK) return nullptr;
     uLong bound = deflateBound(&stream, static_cast<uLong>(length));
     auto* out = static_cast<unsigned char*>(std::malloc(bound));
     stream.next_in = data;
@@ -28,22 +28,6 @@ static unsigned char* zlibCompress(unsigned char* data, int length, int* outLeng
         return nullptr;
     }
     return out;
-}
-
-// The classic PNG heuristic, over the whole image: the filter whose residuals, taken as
-// signed bytes, have the smallest sum of magnitudes usually packs smallest.
-static int chooseFilter(const std::vector<unsigned char>& raw, int width, int height, int channels) {
-    long sub = 0, up = 0;
-    size_t stride = static_cast<size_t>(width) * channels;
-    for (int y = 0; y < height; ++y)
-        for (size_t i = 0; i < stride; ++i) {
-            int v = raw[y * stride + i];
-            int left = i >= static_cast<size_t>(channels) ? raw[y * stride + i - channels] : 0;
-            int above = y > 0 ? raw[(y - 1) * stride + i] : 0;
-            sub += std::abs(static_cast<signed char>(v - left));
-            up += std::abs(static_cast<signed char>(v - above));
-        }
-    return sub <= up ? 1 : 2;
 }
 
 #define STBIW_ZLIB_COMPRESS zlibCompress
@@ -76,10 +60,9 @@ std::vector<unsigned char> encodePng(const Canvas& canvas, int channels, bool di
                     static_cast<unsigned char>(std::min(255.0f, std::max(0.0f, v)));
             }
         }
-    // The demo decodes these files at start-up, some of them six times. stb_image undoes the
-    // Paeth filter several times slower than Sub or Up, and stb's writer picks Paeth for most
-    // rows when left to choose, so we force Sub or Up for the whole image.
-    stbi_write_force_png_filter = chooseFilter(raw, canvas.width, canvas.height, channels);
+    // With nothing to compress for, a row filter only costs the decoder: stb_image then
+    // copies each row as it is (filter type 0, None).
+    stbi_write_force_png_filter = 0;
     std::vector<unsigned char> out;
     stbi_write_png_to_func(&appendBytes, &out, canvas.width, canvas.height, channels, raw.data(),
                            canvas.width * channels);

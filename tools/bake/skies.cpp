@@ -71,7 +71,7 @@ static Canvas renderCubeFace(int face, int size, Rgba (*skyAt)(Vec3 direction, f
 // Everything near the horizon is laid out in degrees: x = azimuth (0 at +Z, +90 at +X),
 // y = elevation (0 at the horizon).
 
-constexpr int kHelsinkiFaceSize = 512;
+constexpr int kHelsinkiFaceSize = 1024;
 constexpr float kDeg = kPi / 180.0f;
 
 struct Building {
@@ -467,7 +467,12 @@ Canvas bakeHelsinkiBack(const Fonts&) { return renderCubeFace(5, kHelsinkiFaceSi
 // the width. The top and bottom faces cannot line up with that strip; both bands fade into
 // one colour, so the seams where a top or bottom edge meets a top or bottom edge vanish.
 
-constexpr int kCitySkySize = 512;
+//
+// They are laid out in the pixels of a 512-pixel face and baked at twice that: a face spans
+// about 1300 screen pixels at the demo's field of view. kPx is one layout pixel.
+
+constexpr int kCitySkySize = 1024;
+constexpr float kPx = kCitySkySize / 512.0f;
 
 template <typename Draw>
 static void wrapped(float width, Draw draw) {
@@ -490,8 +495,8 @@ static void reflectInWater(Canvas& c, int horizon, Rgba water, float keep, float
         float depth = (y - horizon + 0.5f) / (c.height - horizon);
         int sy = std::max(0, horizon - 1 - static_cast<int>((y - horizon) * 1.15f));
         for (int x = 0; x < c.width; ++x) {
-            float n = fbmWrapX(x * 16.0f / c.width, y * 0.35f, seed * 1.7f, 16, 3);
-            float offset = n * ripple * (0.2f + 2.5f * depth);
+            float n = fbmWrapX(x * 16.0f / c.width, y * 0.35f / kPx, seed * 1.7f, 16, 3);
+            float offset = n * ripple * kPx * (0.2f + 2.5f * depth);
             Rgba mirrored = sampleRowWrapped(above, x + 0.5f + offset, sy);
             float k = keep * (1.0f - 0.75f * depth) * (0.85f + 0.3f * n);
             pixelAt(c, x, y) = mix(water, mirrored, clamp01(k));
@@ -501,6 +506,8 @@ static void reflectInWater(Canvas& c, int horizon, Rgba water, float keep, float
 
 // Lit windows in a grid over a facade, some dark; `lit` and `warm` are the shares.
 static void addWindows(Mask& mask, Vec2 min, Vec2 max, float cellW, float cellH, float fill, float lit, int seed) {
+    cellW *= kPx;
+    cellH *= kPx;
     int cols = static_cast<int>((max.x - min.x) / cellW), rows = static_cast<int>((max.y - min.y) / cellH);
     float ox = min.x + (max.x - min.x - cols * cellW) * 0.5f;
     for (int r = 0; r < rows; ++r)
@@ -525,7 +532,7 @@ static void addStars(Canvas& c, float untilY, int count, int seed) {
     Mask stars = makeMask(c.width, c.height);
     for (int i = 0; i < count; ++i) {
         float x = hash01(i, 1, seed) * c.width, y = hash01(i, 2, seed) * untilY * hash01(i, 3, seed);
-        wrapped(static_cast<float>(c.width), [&](float dx) { addCircle(stars, {x + dx, y}, 0.5f + 0.7f * hash01(i, 4, seed)); });
+        wrapped(static_cast<float>(c.width), [&](float dx) { addCircle(stars, {x + dx, y}, (0.5f + 0.7f * hash01(i, 4, seed)) * kPx); });
     }
     paintMask(c, stars, hex(0xf4f0ff, 0.8f));
 }
@@ -535,21 +542,23 @@ static void addSmoke(Canvas& c, Vec2 from, float length, int seed, Rgba lit, Rgb
     Mask puff = makeMask(c.width, c.height);
     for (int i = 0; i < 26; ++i) {
         float t = i / 25.0f;
-        float x = from.x + t * length + perlin(t * 3.0f, 0.5f, seed * 1.3f) * 10.0f;
-        float y = from.y - t * length * 0.22f - std::sqrt(t) * 18.0f + perlin(t * 4.0f, 1.5f, seed * 1.3f) * 6.0f;
-        float r = 5.0f + t * 20.0f;
+        float x = from.x + t * length + perlin(t * 3.0f, 0.5f, seed * 1.3f) * 10.0f * kPx;
+        float y = from.y - t * length * 0.22f - (std::sqrt(t) * 18.0f - perlin(t * 4.0f, 1.5f, seed * 1.3f) * 6.0f) * kPx;
+        float r = (5.0f + t * 20.0f) * kPx;
         wrapped(static_cast<float>(c.width), [&](float dx) { addCircle(puff, {x + dx, y}, r); });
     }
-    Mask soft = blurredMask(puff, 4, true);
+    Mask soft = blurredMask(puff, static_cast<int>(4 * kPx), true);
     paintMask(c, soft, [&](float x, float y) {
         float n = fbmWrapX(x * 8.0f / c.width, y * 8.0f / c.height, seed * 0.37f, 8, 4);
-        float shade = clamp01((y - (from.y - 60.0f)) / 70.0f);
+        float shade = clamp01((y - (from.y - 60.0f * kPx)) / (70.0f * kPx));
         return withAlpha(mix(dark, lit, shade), clamp01(0.55f + n * 0.8f) * 0.8f);
     });
 }
 
 // A tapered chimney with a dark band near the top; returns its top centre.
 static Vec2 addChimney(Mask& body, Mask& band, float cx, float ground, float height, float baseWidth, float topWidth) {
+    baseWidth *= kPx;
+    topWidth *= kPx;
     float top = ground - height;
     wrapped(static_cast<float>(kCitySkySize), [&](float dx) {
         addPolygon(body, {{cx + dx - baseWidth * 0.5f, ground}, {cx + dx + baseWidth * 0.5f, ground},
@@ -573,28 +582,28 @@ static void addShed(Canvas& c, float x0, float x1, float ground, float wallTop, 
             float xk = x0 + dx + k * toothW;
             outline.push_back({xk + toothW, wallTop - toothH});
             outline.push_back({xk + toothW, wallTop});
-            addPolygon(glass, {{xk + toothW - 3.0f, wallTop - toothH + 3.0f}, {xk + toothW - 1.0f, wallTop - toothH + 2.0f},
-                               {xk + toothW - 1.0f, wallTop}, {xk + toothW - 3.0f, wallTop}});
+            addPolygon(glass, {{xk + toothW - 3.0f * kPx, wallTop - toothH + 3.0f * kPx}, {xk + toothW - kPx, wallTop - toothH + 2.0f * kPx},
+                               {xk + toothW - kPx, wallTop}, {xk + toothW - 3.0f * kPx, wallTop}});
         }
         outline.push_back({x1 + dx, ground});
         addPolygon(body, outline);
     });
     // Corrugated sheet: faint vertical ribs.
     paintMask(c, body, [&](float x, float y) {
-        float rib = 0.9f + 0.1f * std::sin(x * 1.6f);
+        float rib = 0.9f + 0.1f * std::sin(x * 1.6f / kPx);
         float lift = 0.75f + 0.25f * (ground - y) / (ground - wallTop + toothH);
         return scaled(wall, rib * lift);
     });
     paintMask(c, glass, hex(0xffc46a));
     Mask lit = makeMask(c.width, c.height);
     wrapped(S, [&](float dx) {
-        addWindows(lit, {x0 + dx + 6.0f, wallTop + 8.0f}, {x1 + dx - 6.0f, wallTop + 22.0f}, 11.0f, 12.0f, 0.6f, 0.8f, seed);
+        addWindows(lit, {x0 + dx + 6.0f * kPx, wallTop + 8.0f * kPx}, {x1 + dx - 6.0f * kPx, wallTop + 22.0f * kPx}, 11.0f, 12.0f, 0.6f, 0.8f, seed);
         float door = (x0 + x1) * 0.5f + dx;
-        addRect(lit, {door - 14.0f, ground - 34.0f}, {door + 14.0f, ground});
+        addRect(lit, {door - 14.0f * kPx, ground - 34.0f * kPx}, {door + 14.0f * kPx, ground});
     });
-    Mask glow = blurredMask(lit, 6, true);
+    Mask glow = blurredMask(lit, static_cast<int>(6 * kPx), true);
     paintMask(c, glow, hex(0xff9a3a, 0.45f));
-    paintMask(c, lit, [&](float x, float y) { return mix(hex(0xffd88a), hex(0xffb04a), clamp01((y - wallTop) / 60.0f + 0.1f * std::sin(x))); });
+    paintMask(c, lit, [&](float x, float y) { return mix(hex(0xffd88a), hex(0xffb04a), clamp01((y - wallTop) / (60.0f * kPx) + 0.1f * std::sin(x / kPx))); });
 }
 
 Canvas bakeTwoShedCitySky(const Fonts&) {
@@ -614,14 +623,15 @@ Canvas bakeTwoShedCitySky(const Fonts&) {
     // Blocks run on past the width by their first offset; the seam then falls inside a block
     // (drawn at both ends) rather than on a building's edge.
     Mask far = makeMask(S, S), farLit = makeMask(S, S);
-    for (int i = 0, x = 7; x < S + 7; ++i) {
-        int w = 14 + static_cast<int>(hash01(i, 0, 31) * 26.0f);
+    for (int i = 0, lx = 7; lx < 512 + 7; ++i) {
+        int lw = 14 + static_cast<int>(hash01(i, 0, 31) * 26.0f);
+        float x = lx * kPx, w = lw * kPx;
         float h = Sf * (0.05f + 0.14f * hash01(i, 1, 31));
         wrapped(Sf, [&](float dx) {
-            addRect(far, {x + dx, ground - h}, {x + w + dx + 1.0f, ground});
-            addWindows(farLit, {x + dx + 2.0f, ground - h + 4.0f}, {x + w + dx - 2.0f, ground - 4.0f}, 5.0f, 6.0f, 0.5f, 0.3f, i * 13);
+            addRect(far, {x + dx, ground - h}, {x + w + dx + kPx, ground});
+            addWindows(farLit, {x + dx + 2.0f * kPx, ground - h + 4.0f * kPx}, {x + w + dx - 2.0f * kPx, ground - 4.0f * kPx}, 5.0f, 6.0f, 0.5f, 0.3f, i * 13);
         });
-        x += w;
+        lx += lw;
     }
     paintMask(c, far, hex(0x2a2240));
     paintMask(c, farLit, hex(0xe8a860, 0.7f));
@@ -631,13 +641,13 @@ Canvas bakeTwoShedCitySky(const Fonts&) {
     addRect(drum, {gx - gr, ground - gh * 0.8f}, {gx + gr, ground});
     for (int k = 0; k <= 4; ++k) {
         float px = gx - gr * 1.08f + k * gr * 2.16f / 4.0f;
-        addSegment(frame, {px, ground}, {px, ground - gh}, 2.5f);
+        addSegment(frame, {px, ground}, {px, ground - gh}, 2.5f * kPx);
         if (k < 4) {
-            addSegment(frame, {px, ground - gh * 0.5f}, {px + gr * 0.54f, ground - gh}, 1.2f);
-            addSegment(frame, {px, ground - gh * 0.5f}, {px + gr * 0.54f, ground}, 1.2f);
+            addSegment(frame, {px, ground - gh * 0.5f}, {px + gr * 0.54f, ground - gh}, 1.2f * kPx);
+            addSegment(frame, {px, ground - gh * 0.5f}, {px + gr * 0.54f, ground}, 1.2f * kPx);
         }
     }
-    for (float r : {0.0f, 0.5f, 1.0f}) addSegment(frame, {gx - gr * 1.1f, ground - gh * r}, {gx + gr * 1.1f, ground - gh * r}, 2.0f);
+    for (float r : {0.0f, 0.5f, 1.0f}) addSegment(frame, {gx - gr * 1.1f, ground - gh * r}, {gx + gr * 1.1f, ground - gh * r}, 2.0f * kPx);
     paintMask(c, drum, [&](float x, float) { return mix(hex(0x3b3f55), hex(0x23263a), std::fabs(x - gx) / gr); });
     paintMask(c, frame, hex(0x15161f));
     // Chimneys with smoke, behind the sheds.
@@ -649,8 +659,8 @@ Canvas bakeTwoShedCitySky(const Fonts&) {
     paintMask(c, bands, hex(0x1a1216));
     for (Vec2 t : tops) {
         Mask light = makeMask(S, S);
-        addCircle(light, {t.x, t.y - 3.0f}, 2.2f);
-        paintMask(c, blurredMask(light, 3, true), hex(0xff3020, 0.8f));
+        addCircle(light, {t.x, t.y - 3.0f * kPx}, 2.2f * kPx);
+        paintMask(c, blurredMask(light, static_cast<int>(3 * kPx), true), hex(0xff3020, 0.8f));
         paintMask(c, light, hex(0xff6a50));
     }
     // The two sheds.
@@ -659,20 +669,21 @@ Canvas bakeTwoShedCitySky(const Fonts&) {
     // A crane between them.
     Mask crane = makeMask(S, S);
     const float cx = Sf * 0.445f, craneTop = ground - Sf * 0.30f;
-    addSegment(crane, {cx - 4.0f, ground}, {cx - 4.0f, craneTop}, 2.0f);
-    addSegment(crane, {cx + 4.0f, ground}, {cx + 4.0f, craneTop}, 2.0f);
-    for (float y = ground; y > craneTop + 8.0f; y -= 8.0f) addSegment(crane, {cx - 4.0f, y}, {cx + 4.0f, y - 8.0f}, 1.2f);
-    addSegment(crane, {cx - 30.0f, craneTop}, {cx + 70.0f, craneTop}, 3.0f);
-    addSegment(crane, {cx, craneTop - 14.0f}, {cx + 70.0f, craneTop}, 1.2f);
-    addSegment(crane, {cx, craneTop - 14.0f}, {cx - 30.0f, craneTop}, 1.2f);
-    addSegment(crane, {cx + 52.0f, craneTop}, {cx + 52.0f, craneTop + 50.0f}, 0.8f);
-    addRect(crane, {cx - 32.0f, craneTop}, {cx - 20.0f, craneTop + 8.0f});
+    const float q = kPx;
+    addSegment(crane, {cx - 4 * q, ground}, {cx - 4 * q, craneTop}, 2 * q);
+    addSegment(crane, {cx + 4 * q, ground}, {cx + 4 * q, craneTop}, 2 * q);
+    for (float y = ground; y > craneTop + 8 * q; y -= 8 * q) addSegment(crane, {cx - 4 * q, y}, {cx + 4 * q, y - 8 * q}, 1.2f * q);
+    addSegment(crane, {cx - 30 * q, craneTop}, {cx + 70 * q, craneTop}, 3 * q);
+    addSegment(crane, {cx, craneTop - 14 * q}, {cx + 70 * q, craneTop}, 1.2f * q);
+    addSegment(crane, {cx, craneTop - 14 * q}, {cx - 30 * q, craneTop}, 1.2f * q);
+    addSegment(crane, {cx + 52 * q, craneTop}, {cx + 52 * q, craneTop + 50 * q}, 0.8f * q);
+    addRect(crane, {cx - 32 * q, craneTop}, {cx - 20 * q, craneTop + 8 * q});
     paintMask(c, crane, hex(0x11121a));
     // Wet ground throwing back the lights, and a rail line across it.
     reflectInWater(c, static_cast<int>(ground), hex(0x0b0c14), 0.7f, 3.0f, 17);
     Mask rails = makeMask(S, S);
-    addRect(rails, {0.0f, ground + 3.0f}, {Sf, ground + 5.0f});
-    addRect(rails, {0.0f, ground + 9.0f}, {Sf, ground + 11.0f});
+    addRect(rails, {0.0f, ground + 3.0f * kPx}, {Sf, ground + 5.0f * kPx});
+    addRect(rails, {0.0f, ground + 9.0f * kPx}, {Sf, ground + 11.0f * kPx});
     paintMask(c, rails, hex(0x8a6a5a, 0.6f));
     fadeTopAndBottom(c, hex(0x06070f), S / 10);
     return c;
@@ -698,17 +709,17 @@ static void addRubberDuck(Canvas& c, Vec2 at, float size, float facing) {
     // Only what is above the waterline shows.
     for (Mask* m : {&body, &beak, &wing})
         for (int y = std::max(0, static_cast<int>(at.y)); y < c.height; ++y)
-            for (int x = 0; x < c.width; ++x) m->coverage[static_cast<size_t>(y) * c.width + x] *= clamp01(at.y - y + 0.5f);
+            for (int x = 0; x < c.width; ++x) m->coverage[static_cast<size_t>(y) * c.width + x] *= clamp01((at.y - y) / kPx + 0.5f);
     paintMask(c, body, [&](float, float y) { return mix(hex(0xffe95a), hex(0xf0b000), clamp01((y - (at.y - 1.4f * size)) / (1.4f * size))); });
     paintMask(c, wing, hex(0xe8a800, 0.8f));
     paintMask(c, beak, hex(0xff7a1a));
     paintMask(c, eye, hex(0x1a1a22));
     paintMask(c, shine, hex(0xffffff, 0.7f));
     Mask ripple = makeMask(c.width, c.height);
-    wrapped(static_cast<float>(c.width), [&](float dx) { addRing(ripple, {at.x + dx, at.y + 1.0f}, 0.0f, 1.0f); });
+    wrapped(static_cast<float>(c.width), [&](float dx) { addRing(ripple, {at.x + dx, at.y + kPx}, 0.0f, kPx); });
     Mask line = makeMask(c.width, c.height);
     wrapped(static_cast<float>(c.width), [&](float dx) {
-        addEllipse(line, {at.x + dx, at.y + 1.5f}, {1.3f * size, 0.12f * size});
+        addEllipse(line, {at.x + dx, at.y + 1.5f * kPx}, {1.3f * size, 0.12f * size});
     });
     paintMask(c, line, hex(0xffffff, 0.35f));
 }
@@ -735,7 +746,7 @@ Canvas bakeDuckCitySky(const Fonts&) {
     // Sun with a soft halo.
     Mask sun = makeMask(S, S);
     addCircle(sun, {Sf * 0.16f, Sf * 0.2f}, Sf * 0.05f);
-    paintMask(c, blurredMask(sun, 18, true), hex(0xfff7c0, 0.7f));
+    paintMask(c, blurredMask(sun, static_cast<int>(18 * kPx), true), hex(0xfff7c0, 0.7f));
     paintMask(c, sun, hex(0xfffbe0));
     addCloud(c, {Sf * 0.42f, Sf * 0.2f}, Sf * 0.09f, 1);
     addCloud(c, {Sf * 0.8f, Sf * 0.13f}, Sf * 0.06f, 2);
@@ -748,7 +759,7 @@ Canvas bakeDuckCitySky(const Fonts&) {
         addCircle(m, d + Vec2{Sf * 0.05f, -Sf * 0.045f}, Sf * 0.028f);
         addEllipse(m, d + Vec2{Sf * 0.083f, -Sf * 0.04f}, {Sf * 0.016f, Sf * 0.008f});
         addPolygon(m, {d + Vec2{-Sf * 0.05f, -Sf * 0.02f}, d + Vec2{-Sf * 0.085f, -Sf * 0.05f}, d + Vec2{-Sf * 0.065f, 0.0f}});
-        paintMask(c, blurredMask(m, 2, true), hex(0xffffff, 0.92f));
+        paintMask(c, blurredMask(m, static_cast<int>(2 * kPx), true), hex(0xffffff, 0.92f));
     }
     // Pastel towers with window grids; every few a duck's head on the roof.
     const Rgba pastels[] = {hex(0xf7a8c4), hex(0x9ee6c1), hex(0xc3b1f0), hex(0xffc59e), hex(0xfff0a0), hex(0x9fd4f5)};
@@ -764,10 +775,10 @@ Canvas bakeDuckCitySky(const Fonts&) {
         if (i == 3) h = Sf * 0.42f;  // the duck tower
         Rgba colour = pastels[i % 6];
         Mask body = makeMask(S, S), glass = makeMask(S, S), head = makeMask(S, S), beak = makeMask(S, S), eye = makeMask(S, S);
-        float x0 = x + 3.0f, x1 = x + w - 3.0f;
+        float x0 = x + 3.0f * kPx, x1 = x + w - 3.0f * kPx;
         wrapped(Sf, [&](float dx) {
-            addRoundedRect(body, {x0 + dx, ground - h}, {x1 + dx, ground + 4.0f}, i % 2 ? 10.0f : 3.0f);
-            addWindows(glass, {x0 + dx + 4.0f, ground - h + 10.0f}, {x1 + dx - 4.0f, ground - 6.0f}, 9.0f, 11.0f, 0.62f, 0.92f, i * 7);
+            addRoundedRect(body, {x0 + dx, ground - h}, {x1 + dx, ground + 4.0f * kPx}, (i % 2 ? 10.0f : 3.0f) * kPx);
+            addWindows(glass, {x0 + dx + 4.0f * kPx, ground - h + 10.0f * kPx}, {x1 + dx - 4.0f * kPx, ground - 6.0f * kPx}, 9.0f, 11.0f, 0.62f, 0.92f, i * 7);
             if (i % 4 == 3) {
                 float hx = (x0 + x1) * 0.5f + dx, r = (x1 - x0) * 0.32f;
                 addCircle(head, {hx, ground - h - r * 0.8f}, r);
@@ -782,7 +793,7 @@ Canvas bakeDuckCitySky(const Fonts&) {
             return scaled(colour, across < 0.2f ? 1.0f : 0.92f);
         });
         paintMask(c, glass, [&](float px, float py) {
-            float sheen = (px + py) / 128.0f;
+            float sheen = (px + py) / (128.0f * kPx);
             return mix(hex(0xe8f7ff), hex(0x9fd0f0), sheen - std::floor(sheen));
         });
         paintMask(c, head, hex(0xffd83a));
@@ -793,21 +804,22 @@ Canvas bakeDuckCitySky(const Fonts&) {
     // Park hedge along the shore.
     Mask hedge = makeMask(S, S);
     for (int k = 0; k < 40; ++k)
-        wrapped(Sf, [&](float dx) { addCircle(hedge, {k * Sf / 40.0f + dx, ground + 2.0f}, 7.0f + 3.0f * hash01(k, 0, 9)); });
-    addRect(hedge, {0.0f, ground}, {Sf, ground + 6.0f});
-    paintMask(c, hedge, [&](float, float y) { return mix(hex(0x4cbf5a), hex(0x2e8a44), clamp01((y - ground + 8.0f) / 14.0f)); });
+        wrapped(Sf, [&](float dx) { addCircle(hedge, {k * Sf / 40.0f + dx, ground + 2.0f * kPx}, (7.0f + 3.0f * hash01(k, 0, 9)) * kPx); });
+    addRect(hedge, {0.0f, ground}, {Sf, ground + 6.0f * kPx});
+    paintMask(c, hedge, [&](float, float y) { return mix(hex(0x4cbf5a), hex(0x2e8a44), clamp01((y - ground + 8.0f * kPx) / (14.0f * kPx))); });
     // The pond, and its ducks.
-    reflectInWater(c, static_cast<int>(ground + 6.0f), hex(0x1d7fb0), 0.55f, 2.5f, 41);
+    const float shore = ground + 6.0f * kPx;
+    reflectInWater(c, static_cast<int>(shore), hex(0x1d7fb0), 0.55f, 2.5f, 41);
     shadeCanvas(c, [&](float x, float y) {
         Rgba p = pixelAt(c, static_cast<int>(x), static_cast<int>(y));
-        if (y < ground + 6.0f) return p;
-        float glint = smoothstep(0.6f, 0.75f, fbmWrapX(x * 16.0f / Sf, y * 0.5f, 3.0f, 16, 2));
+        if (y < shore) return p;
+        float glint = smoothstep(0.6f, 0.75f, fbmWrapX(x * 16.0f / Sf, y * 0.5f / kPx, 3.0f, 16, 2));
         return added(p, hex(0xffffff), glint * 0.35f);
     });
     const float duckSizes[] = {9.0f, 12.0f, 16.0f, 22.0f, 30.0f};
     for (int k = 0; k < 5; ++k) {
-        float y = ground + 18.0f + k * k * 7.0f + k * 6.0f;
-        addRubberDuck(c, {Sf * (0.12f + 0.23f * k + 0.1f * hash01(k, 0, 5)), y}, duckSizes[k], k % 2 ? -1.0f : 1.0f);
+        float y = ground + (18.0f + k * k * 7.0f + k * 6.0f) * kPx;
+        addRubberDuck(c, {Sf * (0.12f + 0.23f * k + 0.1f * hash01(k, 0, 5)), y}, duckSizes[k] * kPx, k % 2 ? -1.0f : 1.0f);
     }
     fadeTopAndBottom(c, hex(0x2474bc), S / 10);
     return c;
@@ -822,8 +834,9 @@ static void addBrickMill(Canvas& c, float x0, float x1, float ground, float top,
     float floorH = (ground - top) / floors;
     wrapped(S, [&](float dx) {
         addRect(wall, {x0 + dx, top}, {x1 + dx, ground});
-        addPolygon(roof, {{x0 + dx - 2.0f, top + 1.0f}, {x0 + dx + 8.0f, top - 9.0f}, {x1 + dx - 8.0f, top - 9.0f}, {x1 + dx + 2.0f, top + 1.0f}});
-        int cols = static_cast<int>((x1 - x0) / 10.0f);
+        const float q = kPx;
+        addPolygon(roof, {{x0 + dx - 2 * q, top + q}, {x0 + dx + 8 * q, top - 9 * q}, {x1 + dx - 8 * q, top - 9 * q}, {x1 + dx + 2 * q, top + q}});
+        int cols = static_cast<int>((x1 - x0) / (10.0f * q));
         float cw = (x1 - x0) / cols;
         for (int f = 0; f < floors; ++f)
             for (int k = 0; k < cols; ++k) {
@@ -835,17 +848,18 @@ static void addBrickMill(Canvas& c, float x0, float x1, float ground, float top,
             }
     });
     paintMask(c, wall, [&](float x, float y) {
-        // Running bond: courses 3 px high, bricks 8 px long, every other course shifted by half.
-        int course = static_cast<int>(std::floor(y / 3.0f));
-        float bx = x / 8.0f + (course % 2) * 0.5f;
-        bool mortar = y - course * 3.0f < 0.7f || bx - std::floor(bx) < 0.1f;
+        // Running bond: courses 3 layout pixels high, bricks 8 long, every other course
+        // shifted by half.
+        int course = static_cast<int>(std::floor(y / (3.0f * kPx)));
+        float bx = x / (8.0f * kPx) + (course % 2) * 0.5f;
+        bool mortar = y - course * 3.0f * kPx < 0.7f * kPx || bx - std::floor(bx) < 0.1f;
         float v = 0.85f + 0.3f * hash01(static_cast<int>(std::floor(bx)) % 64, course, seed);
         Rgba brick = scaled(hex(0x9a3b26), v * (0.75f + 0.25f * (ground - y) / (ground - top)));
         return mortar ? hex(0x5a3a32) : brick;
     });
     paintMask(c, roof, hex(0x2a2426));
-    paintMask(c, blurredMask(windows, 4, true), hex(0xffa040, 0.5f));
-    paintMask(c, windows, [&](float x, float y) { return mix(hex(0xffe2a0), hex(0xffb55a), hash01(static_cast<int>(x / 6.0f), static_cast<int>(y / 10.0f), seed)); });
+    paintMask(c, blurredMask(windows, static_cast<int>(4 * kPx), true), hex(0xffa040, 0.5f));
+    paintMask(c, windows, [&](float x, float y) { return mix(hex(0xffe2a0), hex(0xffb55a), hash01(static_cast<int>(x / (6.0f * kPx)), static_cast<int>(y / (10.0f * kPx)), seed)); });
 }
 
 Canvas bakeTampereSky(const Fonts&) {
@@ -864,43 +878,44 @@ Canvas bakeTampereSky(const Fonts&) {
     addStars(c, Sf * 0.2f, 60, 8);
     // The forest ridge across the lake, with pine tops.
     Mask ridge = makeMask(S, S);
-    std::vector<Vec2> outline{{-Sf, shore + 2.0f}};
+    std::vector<Vec2> outline{{-Sf, shore + 2.0f * kPx}};
     for (int k = 0; k <= 3 * 128; ++k) {
         float x = -Sf + k * 3.0f * Sf / (3 * 128);
         float u = x / Sf;
         float h = Sf * (0.09f + 0.05f * fbmWrapX(u * 4.0f, 0.5f, 2.0f, 4, 3));
         // One width is 128 steps, so the pine tops repeat with it.
-        float spike = (k % 2) ? 5.0f * hash01(k % 128, 0, 4) : 0.0f;
+        float spike = (k % 2) ? 5.0f * kPx * hash01(k % 128, 0, 4) : 0.0f;
         outline.push_back({x, shore - h - spike});
     }
-    outline.push_back({2.0f * Sf, shore + 2.0f});
+    outline.push_back({2.0f * Sf, shore + 2.0f * kPx});
     addPolygon(ridge, outline);
     paintMask(c, ridge, hex(0x1d2a34));
     // The observation tower on the ridge: a slender shaft, a disc pod, a mast.
     Mask tower = makeMask(S, S), pod = makeMask(S, S), lamps = makeMask(S, S);
     const float tx = Sf * 0.8f, tBase = shore - Sf * 0.06f, tTop = Sf * 0.2f;
     wrapped(Sf, [&](float dx) {
-        addPolygon(tower, {{tx + dx - 4.0f, tBase}, {tx + dx + 4.0f, tBase}, {tx + dx + 2.5f, tTop}, {tx + dx - 2.5f, tTop}});
-        addEllipse(pod, {tx + dx, tTop - 3.0f}, {15.0f, 6.0f});
-        addRect(pod, {tx + dx - 9.0f, tTop - 12.0f}, {tx + dx + 9.0f, tTop - 5.0f});
-        addSegment(tower, {tx + dx, tTop - 12.0f}, {tx + dx, tTop - 42.0f}, 1.6f);
-        for (int k = -5; k <= 5; ++k) addCircle(lamps, {tx + dx + k * 2.6f, tTop - 3.5f}, 0.9f);
-        addCircle(lamps, {tx + dx, tTop - 43.0f}, 1.5f);
+        const float q = kPx, x = tx + dx;
+        addPolygon(tower, {{x - 4 * q, tBase}, {x + 4 * q, tBase}, {x + 2.5f * q, tTop}, {x - 2.5f * q, tTop}});
+        addEllipse(pod, {x, tTop - 3 * q}, {15 * q, 6 * q});
+        addRect(pod, {x - 9 * q, tTop - 12 * q}, {x + 9 * q, tTop - 5 * q});
+        addSegment(tower, {x, tTop - 12 * q}, {x, tTop - 42 * q}, 1.6f * q);
+        for (int k = -5; k <= 5; ++k) addCircle(lamps, {x + k * 2.6f * q, tTop - 3.5f * q}, 0.9f * q);
+        addCircle(lamps, {x, tTop - 43 * q}, 1.5f * q);
     });
     paintMask(c, tower, hex(0x3a4452));
     paintMask(c, pod, hex(0x4a5462));
-    paintMask(c, blurredMask(lamps, 2, true), hex(0xff5040, 0.7f));
+    paintMask(c, blurredMask(lamps, static_cast<int>(2 * kPx), true), hex(0xff5040, 0.7f));
     paintMask(c, lamps, hex(0xffd0a0));
     // Chimneys and their smoke, then the mills in front of them.
     Mask chimneys = makeMask(S, S), bands = makeMask(S, S);
-    const float ground = shore + 1.0f;
+    const float ground = shore + kPx;
     Vec2 tops[] = {addChimney(chimneys, bands, Sf * 0.13f, ground, Sf * 0.38f, 18.0f, 11.0f),
                    addChimney(chimneys, bands, Sf * 0.42f, ground, Sf * 0.31f, 15.0f, 9.0f),
                    addChimney(chimneys, bands, Sf * 0.92f, ground, Sf * 0.27f, 14.0f, 9.0f)};
     for (int i = 0; i < 3; ++i) addSmoke(c, tops[i], Sf * 0.35f, 11 + i, hex(0xf0b088), hex(0x5a5070));
     paintMask(c, chimneys, [&](float x, float y) {
-        int course = static_cast<int>(y / 3.0f);
-        return scaled(hex(0x8e3a26), 0.8f + 0.2f * hash01(static_cast<int>(x / 5.0f), course, 3));
+        int course = static_cast<int>(y / (3.0f * kPx));
+        return scaled(hex(0x8e3a26), 0.8f + 0.2f * hash01(static_cast<int>(x / (5.0f * kPx)), course, 3));
     });
     paintMask(c, bands, hex(0x4a2018));
     addBrickMill(c, Sf * 0.02f, Sf * 0.3f, ground, ground - Sf * 0.15f, 5, 61);
@@ -912,7 +927,7 @@ Canvas bakeTampereSky(const Fonts&) {
         Rgba p = pixelAt(c, static_cast<int>(x), static_cast<int>(y));
         float across = std::fabs(x - Sf * 0.61f) / (Sf * 0.04f + (y - ground) * 0.25f);
         if (y < ground - Sf * 0.02f || across > 1.0f) return p;
-        float foam = smoothstep(0.0f, 0.6f, fbmWrapX(x * 32.0f / Sf, y * 0.2f, 9.0f, 32, 3)) * (1.0f - across) *
+        float foam = smoothstep(0.0f, 0.6f, fbmWrapX(x * 32.0f / Sf, y * 0.2f / kPx, 9.0f, 32, 3)) * (1.0f - across) *
                      (1.0f - smoothstep(ground, ground + Sf * 0.2f, y));
         return mix(p, hex(0xe8f0f8), foam * 0.8f);
     });

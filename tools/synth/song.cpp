@@ -40,9 +40,15 @@ namespace {
 constexpr double kSecondsPerBeat = 60.0 / kBpm;  // s
 constexpr int kLastSection = kSectionCount - 1;
 
-int nearestBeat(double fileSeconds) { return int(std::lround(fileSeconds / kSecondsPerBeat)); }
+int nearestBeat(double fileSeconds) {
+    return int(std::lround((fileSeconds - beatGridOffsetSeconds()) / kSecondsPerBeat));
+}
 
 }  // namespace
+
+double beatGridOffsetSeconds() {
+    return std::fmod(kSections[1].clockS - kTrackStartClock, kSecondsPerBeat);
+}
 
 int sectionStartBeat(int index) {
     if (index > 0) return nearestBeat(kSections[index].clockS - kTrackStartClock);
@@ -55,7 +61,7 @@ int sectionStartBeat(int index) {
 }
 
 double sectionStartSeconds(int index) {
-    return std::max(0.0, sectionStartBeat(index) * kSecondsPerBeat);
+    return std::max(0.0, beatGridOffsetSeconds() + sectionStartBeat(index) * kSecondsPerBeat);
 }
 
 double sectionEndSeconds(int index) {
@@ -65,7 +71,9 @@ double sectionEndSeconds(int index) {
 
 namespace {
 
-int64_t stepFrame(int64_t step) { return int64_t(std::llround(double(step) * kSamplesPerStep)); }
+int64_t stepFrame(int64_t step) {
+    return int64_t(std::llround(beatGridOffsetSeconds() * kSampleRate + double(step) * kSamplesPerStep));
+}
 
 //-----------------------------------------------------------------------------
 // [SECTION] Harmony and melodies
@@ -368,7 +376,7 @@ void runStep(Song& s, int64_t globalStep) {
         const Sweep& w = kSweeps[sec];
         double sectionSteps = sec < kLastSection
             ? double(4 * (sectionStartBeat(sec + 1) - sectionStartBeat(sec)))
-            : (kFadeToS / (60.0 / kBpm) - sectionStartBeat(sec)) * 4.0;
+            : ((kFadeToS - beatGridOffsetSeconds()) / (60.0 / kBpm) - sectionStartBeat(sec)) * 4.0;
         double progress = std::clamp(double(p.local) / sectionSteps, 0.0, 1.0);
         float lift = 1.0f;
         if (building) {

@@ -12,9 +12,9 @@ constexpr double  kBpm             = 144.0;
 constexpr int     kSamplesPerBeat  = 18375;                  // 44100 Hz * 60 s / 144, exact
 constexpr double  kSamplesPerStep  = kSamplesPerBeat / 4.0;  // one sixteenth note
 constexpr int     kStepsPerBar     = 16;
-// The demo starts the track when loading ends, about this long after its clock
-// starts, so file time = demo clock - this.
-constexpr double  kTrackStartClock = 0.5;                    // s
+// The demo starts the track when loading ends, this long after its clock starts
+// (the median bench_startup measures), so file time = demo clock - this.
+constexpr double  kTrackStartClock = 0.40;                   // s
 constexpr double  kTimelineEndClock = 278.0;                 // s, the demo exits here
 constexpr double  kSongSeconds     = 280.0;                  // s, includes the final fade
 constexpr int64_t kSongFrames      = int64_t(kSongSeconds * kSampleRate);
@@ -27,8 +27,12 @@ struct Section {
 constexpr int kSectionCount = 7;
 extern const Section kSections[kSectionCount];
 
+// The beat grid is shifted into the file so that the first scene change falls on a
+// beat; the changes after it are whole numbers of beats later (the last one nearly).
+double beatGridOffsetSeconds();
+
 // Where section `index` begins, on the beat grid of the whole file (beat 0 at
-// file time 0; the intro starts a little before it).
+// beatGridOffsetSeconds(); the intro starts a little before it).
 int sectionStartBeat(int index);
 double sectionStartSeconds(int index);  // file time, s
 double sectionEndSeconds(int index);    // file time, s: the next section, or the timeline's end
