@@ -110,10 +110,14 @@ build assimp "$assimpSource" \
   -DASSIMP_BUILD_TESTS=OFF -DASSIMP_BUILD_ASSIMP_TOOLS=OFF -DASSIMP_BUILD_SAMPLES=OFF \
   -DASSIMP_WARNINGS_AS_ERRORS=OFF -DASSIMP_INSTALL_PDB=OFF -DASSIMP_BUILD_DRACO=OFF \
   -DCMAKE_CXX_FLAGS="-I$prefix/include/utf8cpp -I$prefix/include" \
-  -DCMAKE_SHARED_LINKER_FLAGS="-L$prefix/lib"
+  -DCMAKE_SHARED_LINKER_FLAGS="-L$prefix/lib -static-libgcc -static-libstdc++"
 
+# SDL2 without the input and system subsystems nothing here uses. Video stays: on
+# Windows SDL's exported API names its window and Direct3D functions regardless.
 build sdl2 "$(fetch libsdl2)" \
-  -DSDL_SHARED=ON -DSDL_STATIC=OFF -DSDL_TEST=OFF -DSDL2_DISABLE_SDL2MAIN=ON
+  -DSDL_SHARED=ON -DSDL_STATIC=OFF -DSDL_TEST=OFF -DSDL2_DISABLE_SDL2MAIN=ON \
+  -DSDL_JOYSTICK=OFF -DSDL_HAPTIC=OFF -DSDL_HIDAPI=OFF -DSDL_SENSOR=OFF \
+  -DSDL_POWER=OFF -DSDL_LOCALE=OFF -DSDL_MISC=OFF
 
 build sdl2-mixer "$(fetch libsdl2-mixer)" \
   -DBUILD_SHARED_LIBS=ON -DSDL2MIXER_VENDORED=OFF -DSDL2MIXER_SAMPLES=OFF \
