@@ -230,6 +230,11 @@ protected:
         }
         std::system("WINEPREFIX='" WINE_PREFIX "' wineserver -w");
     }
+    // A program that ignored Escape was killed through its wine launcher only; its
+    // Windows process goes with the prefix's server.
+    static void TearDownTestSuite() {
+        std::system("WINEPREFIX='" WINE_PREFIX "' wineserver -k 2>/dev/null");
+    }
 
     void SetUp() override {
         folder = fs::temp_directory_path() /
