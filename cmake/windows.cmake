@@ -3,7 +3,8 @@
 # native build's to bake; the tools, tests and benchmarks stay native.
 set(NORRVALE_WINDEPS "" CACHE PATH "Prefix the Windows libraries were installed into")
 if(NOT EXISTS ${NORRVALE_WINDEPS}/lib/pkgconfig/SDL2_mixer.pc)
-  message(FATAL_ERROR "No Windows libraries in '${NORRVALE_WINDEPS}' (run packaging/windows/build-deps.sh)")
+  message(FATAL_ERROR
+    "No Windows libraries in '${NORRVALE_WINDEPS}' (run packaging/windows/build-deps.sh)")
 endif()
 set(ENV{PKG_CONFIG_LIBDIR} ${NORRVALE_WINDEPS}/lib/pkgconfig)
 unset(ENV{PKG_CONFIG_PATH})

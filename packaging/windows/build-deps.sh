@@ -27,7 +27,8 @@ fetch() {
     dir=$(find "$deps/src" -maxdepth 1 -type d -name "$pkg-[0-9]*" | head -n 1)
   fi
   if [ -z "$dir" ]; then
-    echo "Cannot fetch the Debian source package $pkg (is deb-src enabled? run scripts/setup.sh)" >&2
+    echo "Cannot fetch the Debian source package $pkg" \
+      "(is deb-src enabled? run scripts/setup.sh)" >&2
     exit 1
   fi
   echo "$dir"

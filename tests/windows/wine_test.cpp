@@ -271,8 +271,8 @@ protected:
         fs::path dist = folder / "dist";
         std::string pack = "bash '" SOURCE_DIR "/packaging/windows/dist.sh' '" WINDOWS_STAGE
                            "' '" + dist.string() + "' >/dev/null";
-        std::string name = "norrvale-" + commandOutput("bash '" SOURCE_DIR "/packaging/version.sh'") +
-                           "-windows-x86_64";
+        std::string version = commandOutput("bash '" SOURCE_DIR "/packaging/version.sh'");
+        std::string name = "norrvale-" + version + "-windows-x86_64";
         fs::path zip = dist / (name + ".zip");
         if (std::system(pack.c_str()) != 0 || !fs::exists(zip)) return {};
         std::string unpack = "cd '" + dist.string() + "' && cmake -E tar xf '" + zip.string() + "'";
@@ -302,8 +302,8 @@ TEST_F(wineDemo, release_opens_fullscreen_draws_the_opening_picture_and_ends_on_
     // Wine traces its WGL set-up here only, to show which driver the program reached.
     DemoRun windows = runDemo(windowsProgram(release, {}, "-all,+wgl"));
     std::string trace = readFile(folder / "windows-logs/stderr.txt");
-    ASSERT_TRUE(windows.windowShown) << "no fullscreen window; Wine's last words:\n"
-                                     << trace.substr(trace.size() - std::min<size_t>(trace.size(), 2000));
+    std::string lastWords = trace.substr(trace.size() - std::min<size_t>(trace.size(), 2000));
+    ASSERT_TRUE(windows.windowShown) << "no fullscreen window; Wine's last words:\n" << lastWords;
     ASSERT_TRUE(windows.drew) << "the window stayed black";
     EXPECT_TRUE(windows.exited) << "Escape did not end it";
     EXPECT_EQ(windows.status, 0);
@@ -337,8 +337,8 @@ TEST_F(wineDemo, missing_shader_prints_the_linux_lines_and_runs_on) {
 }
 
 TEST_F(wineDemo, runs_silently_without_an_audio_device) {
-    DemoRun windows =
-        runDemo(windowsProgram(WINDOWS_STAGE, {std::string("WINEDLLOVERRIDES=") + kNoAudioDrivers}));
+    std::vector<std::string> noAudio = {std::string("WINEDLLOVERRIDES=") + kNoAudioDrivers};
+    DemoRun windows = runDemo(windowsProgram(WINDOWS_STAGE, noAudio));
     EXPECT_TRUE(windows.drew);
     EXPECT_EQ(windows.out, "");
     EXPECT_TRUE(windows.exited);
