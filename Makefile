@@ -7,7 +7,10 @@ JOBS      ?= $(shell nproc)
 # connects during the reset finds no display.
 XVFB      := xvfb-run -a -s "-screen 0 1920x1080x24 -noreset"
 
-.PHONY: all setup configure build run test stills bench clean dist
+WIN_DIR   := $(BUILD_DIR)/windows
+WIN_DEPS  := $(BUILD_DIR)/windeps
+
+.PHONY: all setup configure build windows dist-windows dist run test stills bench clean
 
 all: build
 
@@ -29,9 +32,25 @@ video: build
 	@if [ -n "$$DISPLAY" ]; then $(BUILD_DIR)/tools/capture/capture $(CAPTURE_ARGS); \
 	else $(XVFB) $(BUILD_DIR)/tools/capture/capture $(CAPTURE_ARGS); fi
 
-# The tests include the release archive played in a minimal Debian root, so the
-# archive is made first.
-test: dist
+# norrvale.exe cross-built with MinGW-w64, in $(WIN_DIR)/stage with its DLLs and the
+# content the native build baked. The Windows libraries are built from Debian's
+# sources the first time only.
+windows: build
+	@JOBS=$(JOBS) bash packaging/windows/build-deps.sh $(WIN_DEPS)
+	@cmake -S . -B $(WIN_DIR) -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DNORRVALE_WINDEPS=$(abspath $(WIN_DEPS))/prefix \
+	  -DCMAKE_FIND_ROOT_PATH=$(abspath $(WIN_DEPS))/prefix >/dev/null
+	@cmake --build $(WIN_DIR) -j $(JOBS)
+	@bash packaging/windows/stage.sh $(STAGE_DIR) $(WIN_DIR)/stage
+
+# build/dist/norrvale-<version>-windows-x86_64.zip
+dist-windows: windows
+	@bash packaging/windows/dist.sh $(WIN_DIR)/stage $(BUILD_DIR)/dist $(WIN_DEPS)
+
+# The tests include the release archive played in a minimal Debian root and the
+# Windows program under Wine, so both are made first.
+test: dist windows
 	@cd $(BUILD_DIR) && $(XVFB) ctest --output-on-failure -j $(JOBS)
 
 # The Linux release: build/dist/norrvale-<version>-linux-x86_64.tar.gz.

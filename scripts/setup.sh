@@ -14,7 +14,35 @@ packages=(
   ffmpeg mpg123 libmpg123-dev
   # the release archive and its test in a minimal Debian root
   patchelf debootstrap
+  # The Windows build (MinGW-w64 and the sources of its libraries) and its test under
+  # Wine: wine gives the commands, wine64 runs 64-bit programs without i386 packages.
+  dpkg-dev g++-mingw-w64-x86-64-posix libz-mingw-w64-dev libutfcpp-dev
+  wine wine64 xdotool libx11-dev
 )
+
+apt_get() {
+  $sudo apt-get -o DPkg::Lock::Timeout=600 "$@"
+}
+if [ "$(id -u)" -ne 0 ]; then
+  sudo=sudo
+else
+  sudo=
+fi
+
+# The Windows libraries are built from Debian's source packages, so the archive's
+# deb-src entries must be on (deb822 sources on Debian 12, a sources.list before).
+update=
+if ! apt-cache showsrc glfw3 2>/dev/null | grep -q '^Package:'; then
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    $sudo sed -i 's/^Types: deb$/Types: deb deb-src/' /etc/apt/sources.list.d/debian.sources
+  fi
+  if [ -f /etc/apt/sources.list ] && grep -q '^deb ' /etc/apt/sources.list; then
+    grep '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' | while read -r line; do
+      grep -qxF "$line" /etc/apt/sources.list || echo "$line" | $sudo tee -a /etc/apt/sources.list >/dev/null
+    done
+  fi
+  update=1
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -23,18 +51,13 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
+if [ ${#missing[@]} -eq 0 ] && [ -z "$update" ]; then
   exit 0
 fi
 
-if [ "$(id -u)" -ne 0 ]; then
-  sudo=sudo
-else
-  sudo=
-fi
-
-echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-# Another apt run (unattended upgrades, a parallel build) may hold the lock for a while.
-$sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
-$sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+apt_get update -qq
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  apt_get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

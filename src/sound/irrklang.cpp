@@ -1,23 +1,19 @@
 // The sound layer on SDL2_mixer: one audio device opened when the engine is created,
 // one music stream decoded and mixed on SDL's audio thread.
 #include "sound/irrklang.h"
+#include "sound/platform.h"
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_mixer.h>
-#include <alsa/asoundlib.h>
 
 namespace irrklang {
 
 namespace {
 ISoundEngine theEngine;
 Mix_Music* music = nullptr;  // kept until the process ends, like the library's own sounds
-
-// On a machine without a sound card ALSA explains at length why it found none; the
-// demo runs silently then, and a failed device open is the whole story.
-void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
 }
 
 ISoundEngine* createIrrKlangDevice(E_SOUND_OUTPUT_DRIVER, int, const char*, const char*) {
-    snd_lib_error_set_handler(quietAlsa);
+    sound::preparePlatformAudio();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return nullptr;
     Mix_Init(MIX_INIT_MP3);
     if (Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 2048) != 0) {

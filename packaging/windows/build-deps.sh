@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# Builds the demo's Windows libraries from Debian's own source packages, once, into
+# one folder (default build/windeps): GLFW, assimp with only its OBJ importer,
+# minizip, SDL2 and SDL2_mixer with only its bundled MP3 decoder. Each library leaves
+# a stamp when installed, so a rerun does nothing but check the stamps.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/../.." && pwd)
+deps=$(mkdir -p "${1:-$root/build/windeps}" && cd "${1:-$root/build/windeps}" && pwd)
+jobs=${JOBS:-2}
+prefix=$deps/prefix
+toolchain=$root/cmake/mingw-w64-x86_64.cmake
+mkdir -p "$deps/src" "$deps/stamps" "$prefix/include"
+
+# Unpacks a source package into src/ unless it is there. When the newest version (a
+# security update, say) cannot be fetched from the mirror, older ones are tried.
+fetch() {
+  local pkg=$1 dir
+  dir=$(find "$deps/src" -maxdepth 1 -type d -name "$pkg-[0-9]*" | head -n 1)
+  if [ -z "$dir" ]; then
+    local version
+    for version in $(apt-cache showsrc "$pkg" | sed -n 's/^Version: //p' | sort -ruV); do
+      if (cd "$deps/src" && apt-get source -qq "$pkg=$version" >/dev/null 2>&1); then
+        break
+      fi
+    done
+    dir=$(find "$deps/src" -maxdepth 1 -type d -name "$pkg-[0-9]*" | head -n 1)
+  fi
+  if [ -z "$dir" ]; then
+    echo "Cannot fetch the Debian source package $pkg" \
+      "(is deb-src enabled? run scripts/setup.sh)" >&2
+    exit 1
+  fi
+  echo "$dir"
+}
+
+# Configures, builds and installs one CMake project into the prefix, quietly; the
+# whole log stays in build-<name>.log for when something fails.
+build() {
+  local name=$1 source=$2
+  shift 2
+  [ -f "$deps/stamps/$name" ] && return 0
+  echo "Building $name for Windows"
+  local log=$deps/build-$name.log
+  rm -rf "$deps/build-$name"
+  if ! { cmake -S "$source" -B "$deps/build-$name" -G "Unix Makefiles" \
+           -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+           -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_FIND_ROOT_PATH="$prefix" \
+           -DCMAKE_PREFIX_PATH="$prefix" "$@" &&
+         cmake --build "$deps/build-$name" -j "$jobs" &&
+         cmake --install "$deps/build-$name"; } >"$log" 2>&1; then
+    tail -n 30 "$log" >&2
+    echo "Building $name for Windows failed; the whole log is $log" >&2
+    exit 1
+  fi
+  rm -rf "$deps/build-$name"
+  touch "$deps/stamps/$name"
+}
+
+# Header-only libraries are used as on Linux, from the host's Debian packages.
+for headers in glm stb utf8cpp; do
+  ln -sfn "/usr/include/$headers" "$prefix/include/$headers"
+done
+
+build glfw "$(fetch glfw3)" \
+  -DBUILD_SHARED_LIBS=OFF -DGLFW_BUILD_EXAMPLES=OFF -DGLFW_BUILD_TESTS=OFF \
+  -DGLFW_BUILD_DOCS=OFF
+
+# zlib is linked statically everywhere, so no zlib1.dll has to ship.
+zlibStatic=/usr/x86_64-w64-mingw32/lib/libz.a
+zlibSource=$(fetch zlib)
+build minizip "$root/packaging/windows/minizip" \
+  -DMINIZIP_SOURCE="$zlibSource/contrib/minizip" \
+  -DZLIB_LIBRARY_RELEASE="$zlibStatic"
+if [ ! -f "$prefix/lib/pkgconfig/minizip.pc" ]; then
+  mkdir -p "$prefix/lib/pkgconfig"
+  cat >"$prefix/lib/pkgconfig/minizip.pc" <<PC
+prefix=$prefix
+Name: minizip
+Description: zip archive reading, from zlib's contrib
+Version: 1.2.13
+Libs: -L\${prefix}/lib -lminizip $zlibStatic
+Cflags: -I\${prefix}/include/minizip
+PC
+fi
+
+# assimp as a DLL that carries zlib, minizip and the C++ runtime inside it; the
+# Debian patches make it include utf8.h and stb_image.h from the system. Debian's
+# patch that links the system's draco (for glTF only, which is left out) is undone,
+# as no draco exists for Windows here. Debian's repack also drops the DLL's version
+# resource, which the MinGW build lists as a source; a bare one stands in.
+assimpSource=$(fetch assimp)
+dracoPatch=$assimpSource/debian/patches/use-system-libdraco.patch
+if patch -d "$assimpSource" -p1 -R -s -f --dry-run <"$dracoPatch" >/dev/null 2>&1; then
+  patch -d "$assimpSource" -p1 -R -s -f <"$dracoPatch"
+fi
+mkdir -p "$assimpSource/code/res"
+[ -f "$assimpSource/code/res/assimp.rc" ] || cat >"$assimpSource/code/res/assimp.rc" <<'RC'
+1 VERSIONINFO
+FILEVERSION 5,2,5,0
+PRODUCTVERSION 5,2,5,0
+BEGIN
+END
+RC
+PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig \
+build assimp "$assimpSource" \
+  -DBUILD_SHARED_LIBS=ON -DASSIMP_BUILD_ZLIB=OFF \
+  -DZLIB_LIBRARY_REL="$zlibStatic" -DZLIB_LIBRARY_DBG="$zlibStatic" \
+  -DASSIMP_BUILD_ALL_IMPORTERS_BY_DEFAULT=OFF -DASSIMP_BUILD_OBJ_IMPORTER=ON \
+  -DASSIMP_BUILD_ALL_EXPORTERS_BY_DEFAULT=OFF -DASSIMP_NO_EXPORT=ON \
+  -DASSIMP_BUILD_TESTS=OFF -DASSIMP_BUILD_ASSIMP_TOOLS=OFF -DASSIMP_BUILD_SAMPLES=OFF \
+  -DASSIMP_WARNINGS_AS_ERRORS=OFF -DASSIMP_INSTALL_PDB=OFF -DASSIMP_BUILD_DRACO=OFF \
+  -DCMAKE_CXX_FLAGS="-I$prefix/include/utf8cpp -I$prefix/include" \
+  -DCMAKE_SHARED_LINKER_FLAGS="-L$prefix/lib -static-libgcc -static-libstdc++"
+
+# SDL2 without the input and system subsystems nothing here uses. Video stays: on
+# Windows SDL's exported API names its window and Direct3D functions regardless.
+build sdl2 "$(fetch libsdl2)" \
+  -DSDL_SHARED=ON -DSDL_STATIC=OFF -DSDL_TEST=OFF -DSDL2_DISABLE_SDL2MAIN=ON \
+  -DSDL_JOYSTICK=OFF -DSDL_HAPTIC=OFF -DSDL_HIDAPI=OFF -DSDL_SENSOR=OFF \
+  -DSDL_POWER=OFF -DSDL_LOCALE=OFF -DSDL_MISC=OFF
+
+build sdl2-mixer "$(fetch libsdl2-mixer)" \
+  -DBUILD_SHARED_LIBS=ON -DSDL2MIXER_VENDORED=OFF -DSDL2MIXER_SAMPLES=OFF \
+  -DSDL2MIXER_CMD=OFF -DSDL2MIXER_FLAC=OFF -DSDL2MIXER_MOD=OFF -DSDL2MIXER_MIDI=OFF \
+  -DSDL2MIXER_OPUS=OFF -DSDL2MIXER_OGG=OFF -DSDL2MIXER_VORBIS=OFF -DSDL2MIXER_WAVE=OFF \
+  -DSDL2MIXER_MP3=ON -DSDL2MIXER_MP3_DRMP3=ON -DSDL2MIXER_MP3_MPG123=OFF
