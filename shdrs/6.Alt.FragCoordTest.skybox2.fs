@@ -3,9 +3,12 @@
 // "mixItUp" and fine scan lines laid on the screen's own pixel rows.
 #version 330 core
 in vec3 TexCoords;
-in vec4 ClipPos;
 
 out vec4 FragColor;
+
+// The vignette is laid on the window's own pixels, always 1920 x 1080: cheaper than
+// carrying the clip position to every pixel.
+const vec2 kPixelToNdc = vec2(2.0 / 1920.0, 2.0 / 1080.0);
 
 uniform samplerCube skybox;
 uniform float time;
@@ -42,7 +45,7 @@ void main()
 
     // Scan lines on alternate pixel rows, and a vignette.
     color *= 0.94 + 0.06 * step(0.5, fract(gl_FragCoord.y * 0.5));
-    vec2 ndc = ClipPos.xy / ClipPos.w;
+    vec2 ndc = gl_FragCoord.xy * kPixelToNdc - 1.0;
     color *= 1.0 - 0.28 * dot(ndc, ndc);
 
     float fade = smoothstep(43.0, 44.2, time) * (1.0 - smoothstep(94.2, 95.0, time));

@@ -8,7 +8,6 @@ uniform mat4 view;
 uniform mat4 projection;
 
 out vec3 TexCoords;
-out vec4 ClipPos;
 
 // The transform is a diagonal stretch times a rotation, so its rows are the rotation's
 // rows, each scaled by one stretch factor. Rebuild it with the factors compressed.
@@ -32,7 +31,6 @@ void main()
 {
     TexCoords = tamed(mat3(transform3)) * aPos;
     vec4 clip = projection * view * vec4(aPos, 1.0);
-    ClipPos = clip;
     // Depth 1 everywhere: the sky lies on the far plane behind the ships.
     gl_Position = clip.xyww;
 }

@@ -3,9 +3,12 @@
 // into bright colour and the ripple calms.
 #version 330 core
 in vec3 TexCoords;
-in vec4 ClipPos;
 
 out vec4 FragColor;
+
+// The vignette is laid on the window's own pixels, always 1920 x 1080: cheaper than
+// carrying the clip position to every pixel.
+const vec2 kPixelToNdc = vec2(2.0 / 1920.0, 2.0 / 1080.0);
 
 uniform samplerCube skybox;
 uniform float time;
@@ -43,7 +46,7 @@ void main()
     float flash = max(1.0 - (time - 106.0) * 0.9, 0.0);
     color += vec3(1.0, 0.97, 0.9) * (1.0 - end) * flash * flash * 0.8;
 
-    vec2 ndc = ClipPos.xy / ClipPos.w;
+    vec2 ndc = gl_FragCoord.xy * kPixelToNdc - 1.0;
     color *= 1.0 - 0.25 * dot(ndc, ndc);
 
     float fade = smoothstep(95.0, 96.0, time) * (1.0 - smoothstep(129.2, 130.0, time));

@@ -2,9 +2,12 @@
 // darkened towards the edges so the greeting logos stand out in front of it.
 #version 330 core
 in vec3 TexCoords;
-in vec4 ClipPos;
 
 out vec4 FragColor;
+
+// The vignette is laid on the window's own pixels, always 1920 x 1080: cheaper than
+// carrying the clip position to every pixel.
+const vec2 kPixelToNdc = vec2(2.0 / 1920.0, 2.0 / 1080.0);
 
 uniform samplerCube skybox;
 uniform float time;
@@ -29,7 +32,7 @@ void main()
     // A slow swell of light, once every twelve seconds.
     color *= 0.9 + 0.1 * wave(time * 0.5236);
 
-    vec2 ndc = ClipPos.xy / ClipPos.w;
+    vec2 ndc = gl_FragCoord.xy * kPixelToNdc - 1.0;
     color *= 1.0 - 0.3 * dot(ndc, ndc);
 
     float fade = smoothstep(160.0, 161.5, time) * (1.0 - smoothstep(246.2, 247.0, time));

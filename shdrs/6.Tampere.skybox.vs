@@ -8,13 +8,11 @@ uniform mat4 view;
 uniform mat4 projection;
 
 out vec3 TexCoords;
-out vec4 ClipPos;
 
 void main()
 {
     TexCoords = mat3(transform3) * aPos;
     vec4 clip = projection * view * vec4(aPos, 1.0);
-    ClipPos = clip;
     // Depth 1 everywhere: the sky lies on the far plane behind the logos.
     gl_Position = clip.xyww;
 }

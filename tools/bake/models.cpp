@@ -111,11 +111,16 @@ static float glazeReach(float phi, float side) {
 
 BakedModel bakeDonut() {
     BakedModel model = emptyModel();
+    // The dough shows only below the glaze, which runs at least 0.35 past either equator:
+    // dough under the glaze would be drawn and then drawn over, so it stops 0.13 inside
+    // the glaze's edge, where the glaze lies above it. The texture keeps its place round
+    // the tube.
     ObjPart& dough = newPart(model, "dough", "dough");
-    addSurface(dough, 64, 28, [](float u, float v) {
-        float phi = 2.0f * kPi * u, theta = 2.0f * kPi * v;
+    constexpr float kDoughFrom = kPi + 0.22f, kDoughTo = 2.0f * kPi - 0.22f;
+    addSurface(dough, 64, 12, [](float u, float v) {
+        float phi = 2.0f * kPi * u, theta = lerp(kDoughFrom, kDoughTo, v);
         return torusPoint(phi, theta, doughTube(phi, theta));
-    });
+    }, UvRect{{0.0f, kDoughFrom / (2.0f * kPi)}, {1.0f, kDoughTo / (2.0f * kPi)}});
     ObjPart& glaze = newPart(model, "glaze", "glaze");
     addSurface(glaze, 72, 18, [](float u, float v) {
         float phi = 2.0f * kPi * u;
@@ -457,29 +462,32 @@ BakedModel bakeTugBoat() {
 // =======================================================================================
 // [SECTION] Rubber duck
 //
-// A classic bath duck, about 5 long and 4.5 tall, facing -z, resting on y = 0.
+// A classic bath duck, about 5 long and 4.5 tall, facing -z, resting on y = 0. Four of
+// them are drawn every frame, each some hundred pixels tall, and every triangle corner
+// is a vertex of its own once imported: the grids are as coarse as a smooth outline at
+// that size allows.
 
 BakedModel bakeRubberDuck() {
     BakedModel model = emptyModel();
     // The body: an egg with its back drawn up into a tail.
-    addSurface(newPart(model, "body", "duckBody"), 48, 30, [](float u, float v) {
+    addSurface(newPart(model, "body", "duckBody"), 32, 20, [](float u, float v) {
         Vec3 p = ellipsoid({0.0f, 1.25f, 0.15f}, {1.75f, 1.25f, 2.35f})(u, v);
         float back = smoothstep(0.6f, 2.4f, p.z) * smoothstep(1.0f, 2.3f, p.y);
         p.y += back * 0.9f;
         p.z += back * 0.25f;
         return p;
     });
-    addSurface(newPart(model, "head", "duckHead"), 36, 24, ellipsoid({0.0f, 3.15f, -1.1f}, {1.1f, 1.05f, 1.1f}));
-    addSurface(newPart(model, "beak", "duckBeak"), 24, 12, [](float u, float v) {
+    addSurface(newPart(model, "head", "duckHead"), 24, 16, ellipsoid({0.0f, 3.15f, -1.1f}, {1.1f, 1.05f, 1.1f}));
+    addSurface(newPart(model, "beak", "duckBeak"), 16, 8, [](float u, float v) {
         Vec3 p = ellipsoid({0.0f, 2.85f, -2.15f}, {0.55f, 0.2f, 0.6f})(u, v);
         p.y += 0.1f * (p.z + 2.15f);  // tipped up a little at the front
         return p;
     });
     for (float side : {-1.0f, 1.0f}) {
-        addSurface(newPart(model, side < 0.0f ? "eyeLeft" : "eyeRight", "duckEye"), 16, 12,
+        addSurface(newPart(model, side < 0.0f ? "eyeLeft" : "eyeRight", "duckEye"), 10, 8,
                    ellipsoid({side * 0.5f, 3.45f, -2.0f}, {0.17f, 0.2f, 0.17f}));
         ObjPart& wing = newPart(model, side < 0.0f ? "wingLeft" : "wingRight", "duckWing");
-        addSurface(wing, 20, 12, ellipsoid({side * 1.62f, 1.55f, 0.35f}, {0.28f, 0.62f, 1.15f}));
+        addSurface(wing, 14, 8, ellipsoid({side * 1.62f, 1.55f, 0.35f}, {0.28f, 0.62f, 1.15f}));
     }
 
     model.materials = {
