@@ -117,12 +117,12 @@ BakedModel bakeDonut() {
     // the tube.
     ObjPart& dough = newPart(model, "dough", "dough");
     constexpr float kDoughFrom = kPi + 0.22f, kDoughTo = 2.0f * kPi - 0.22f;
-    addSurface(dough, 64, 12, [](float u, float v) {
+    addSurface(dough, 48, 10, [](float u, float v) {
         float phi = 2.0f * kPi * u, theta = lerp(kDoughFrom, kDoughTo, v);
         return torusPoint(phi, theta, doughTube(phi, theta));
     }, UvRect{{0.0f, kDoughFrom / (2.0f * kPi)}, {1.0f, kDoughTo / (2.0f * kPi)}});
     ObjPart& glaze = newPart(model, "glaze", "glaze");
-    addSurface(glaze, 72, 18, [](float u, float v) {
+    addSurface(glaze, 64, 14, [](float u, float v) {
         float phi = 2.0f * kPi * u;
         float from = -glazeReach(phi, 0.0f), to = kPi + glazeReach(phi, 7.0f);
         float theta = lerp(from, to, v);
