@@ -128,7 +128,8 @@ BakedModel bakeDonut() {
         float theta = lerp(from, to, v);
         // Thickest on top, thinning at the edge until it dips just under the dough, so the rim
         // never flickers against it.
-        float thickness = 0.025f * std::pow(std::sin(kPi * v), 0.35f) - 0.003f;
+        // sin(pi) rounds to a hair below zero in single precision, and pow of that is NaN.
+        float thickness = 0.025f * std::pow(std::max(std::sin(kPi * v), 0.0f), 0.35f) - 0.003f;
         return torusPoint(phi, theta, doughTube(phi, theta) + thickness);
     }, UvRect{{0.0f, 0.0f}, {4.0f, 1.0f}});
 
