@@ -5,7 +5,9 @@
 // time per frame (what the frame costs, whatever else shares the machine), and plots
 // frame time over demo time.
 //   xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" build/bench/frames/bench_frames
-//       [--fps 60] [--from -3] [--to 265] [--svg build/bench/frametimes.svg]
+//       [--fps 60] [--from -3] [--to 265] [--svg build/bench/frametimes.svg] [--stage DIR]
+// --stage runs the same binary on another folder of shaders and models, for a before
+// and after of the content alone.
 // Started later than 20 s the city windows draw with the start-up projection, not the
 // one window 2 leaves.
 #include "frame_stats.h"
@@ -26,7 +28,7 @@ std::string loadAverage() {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: bench_frames [--fps N] [--from SECONDS] [--to SECONDS] [--svg PATH]\n");
+    std::fprintf(stderr, "usage: bench_frames [--fps N] [--from SECONDS] [--to SECONDS] [--svg PATH] [--stage DIR]\n");
     return 2;
 }
 
@@ -34,7 +36,7 @@ int usage() {
 
 int main(int argc, char** argv) {
     double fps = 60.0, from = -3.0, to = 266.0;
-    std::string svgPath = NORRVALE_BENCH_SVG;
+    std::string svgPath = NORRVALE_BENCH_SVG, stage = NORRVALE_STAGE;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (i + 1 >= argc) return usage();
@@ -42,6 +44,7 @@ int main(int argc, char** argv) {
         else if (a == "--from") from = std::atof(argv[++i]);
         else if (a == "--to") to = std::atof(argv[++i]);
         else if (a == "--svg") svgPath = argv[++i];
+        else if (a == "--stage") stage = argv[++i];
         else return usage();
     }
     if (fps <= 0.0 || to <= from) return usage();
@@ -51,7 +54,7 @@ int main(int argc, char** argv) {
     std::snprintf(command, sizeof command,
                   "cd '%s' && FRAMECLOCK_START=%.9f FRAMECLOCK_STEP=%.12f FRAMECLOCK_STOP=%.9f "
                   "FRAMECLOCK_LOG='%s' LD_PRELOAD='%s' '%s' 2>/dev/null",
-                  NORRVALE_STAGE, from + 13.0, 1.0 / fps, to + 13.0, log.c_str(), NORRVALE_FRAME_SHIM,
+                  stage.c_str(), from + 13.0, 1.0 / fps, to + 13.0, log.c_str(), NORRVALE_FRAME_SHIM,
                   NORRVALE_BINARY);
     std::string loadBefore = loadAverage();
     std::fflush(stdout);
@@ -67,8 +70,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::printf("frame time of the real demo, 1920 x 1080, %s, clock stepped 1/%g s from demoTime %g: %zu frames\n",
-                parsed.renderer.c_str(), fps, from, frames.size());
+    std::printf("frame time of the real demo in %s, 1920 x 1080, %s, clock stepped 1/%g s from demoTime %g: "
+                "%zu frames\n", stage.c_str(), parsed.renderer.c_str(), fps, from, frames.size());
     std::printf("load average before %s, after %s, on %ld cores\n", loadBefore.c_str(), loadAfter.c_str(),
                 sysconf(_SC_NPROCESSORS_ONLN));
     std::printf("  %-36s %6s %7s %7s %7s %8s %7s %6s %5s %8s\n", "window", "frames", "median", "p99", "worst",

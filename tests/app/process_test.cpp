@@ -1,10 +1,10 @@
 // The staged binary as a user runs it: exit statuses and messages, with the GLFW clock
 // and keyboard steered by a preloaded shim.
+#include "command_run.h"
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <fstream>
 #include <string>
-#include <sys/wait.h>
 
 namespace {
 
@@ -22,13 +22,10 @@ DemoRun runDemo(const std::string& env) {
     std::string command = "cd '" NORRVALE_STAGE "' && env " + env +
                           " LD_PRELOAD='" NORRVALE_SHIM "' SHIM_REPORT='" + report +
                           "' timeout 120 '" NORRVALE_BINARY "' 2>/dev/null";
+    CommandRun process = runShell(command);
     DemoRun run;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
-        int raw = pclose(pipe);
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    }
+    run.status = process.status;
+    run.out = process.out;
     std::ifstream in(report);
     in >> run.swaps >> run.lastPresentedClock;
     return run;

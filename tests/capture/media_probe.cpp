@@ -4,19 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
-#include <sys/wait.h>
 
-CommandRun runCommand(const std::string& command) {
-    CommandRun run;
-    std::string full = command + " 2>&1";
-    if (FILE* pipe = popen(full.c_str(), "r")) {
-        char buffer[4096];
-        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
-        int raw = pclose(pipe);
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    }
-    return run;
-}
+CommandRun runCommand(const std::string& command) { return runShell(command + " 2>&1"); }
 
 std::vector<StreamFacts> probeStreams(const std::string& path) {
     CommandRun run = runCommand(
@@ -46,37 +35,22 @@ const StreamFacts* findStream(const std::vector<StreamFacts>& streams, const std
     return nullptr;
 }
 
-namespace {
-
-std::string readAll(const std::string& command) {
-    std::string data;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        std::vector<char> buffer(1 << 20);
-        for (size_t n; (n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0;)
-            data.append(buffer.data(), n);
-        pclose(pipe);
-    }
-    return data;
-}
-
-} // namespace
-
 std::vector<std::vector<unsigned char>> decodeFrames(const std::string& path) {
     std::vector<StreamFacts> streams = probeStreams(path);
     const StreamFacts* video = findStream(streams, "video");
     std::vector<std::vector<unsigned char>> frames;
     if (!video) return frames;
     size_t frameBytes = std::stoul(video->at("width")) * std::stoul(video->at("height")) * 3;
-    std::string data = readAll("ffmpeg -v error -i '" + path +
-                               "' -map 0:v:0 -f rawvideo -pix_fmt rgb24 pipe:1");
+    std::string data = runShell("ffmpeg -v error -i '" + path +
+                                "' -map 0:v:0 -f rawvideo -pix_fmt rgb24 pipe:1").out;
     for (size_t at = 0; at + frameBytes <= data.size(); at += frameBytes)
         frames.emplace_back(data.begin() + at, data.begin() + at + frameBytes);
     return frames;
 }
 
 std::vector<short> decodeAudio(const std::string& path, int rate) {
-    std::string data = readAll("ffmpeg -v error -i '" + path + "' -map 0:a:0 -ac 1 -ar " +
-                               std::to_string(rate) + " -f s16le pipe:1");
+    std::string data = runShell("ffmpeg -v error -i '" + path + "' -map 0:a:0 -ac 1 -ar " +
+                                std::to_string(rate) + " -f s16le pipe:1").out;
     std::vector<short> samples(data.size() / 2);
     for (size_t i = 0; i < samples.size(); ++i) {
         samples[i] = static_cast<short>(static_cast<unsigned char>(data[2 * i]) |

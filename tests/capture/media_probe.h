@@ -1,14 +1,12 @@
 // Looking inside the files the capture writes: ffprobe's stream facts, decoded RGB
 // frames and audio samples, and a test soundtrack with a tone at a known instant.
 #pragma once
+#include "command_run.h"
 #include <map>
 #include <string>
 #include <vector>
 
-struct CommandRun {
-    int status = -1;
-    std::string out;  // standard output and standard error together
-};
+// The command with standard error joined to its standard output.
 CommandRun runCommand(const std::string& command);
 
 // One map of ffprobe's fields per stream, in stream order.

@@ -1,13 +1,13 @@
 // The fixed-step clock preloaded into the real demo binary, and the benchmark that runs
 // it: every presented frame is logged at the instant it drew, the last frame past the
 // timeline's end is not, and the benchmark turns a short run into its table and plot.
+#include "command_run.h"
 #include "frame_stats.h"
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -16,28 +16,12 @@ std::string tempPath(const std::string& stem) {
     return "/tmp/norrvale-" + stem + "-" + std::to_string(getpid());
 }
 
-struct ProcessRun {
-    int status = -1;
-    std::string out;
-};
-
-ProcessRun runCommand(const std::string& command) {
-    ProcessRun run;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
-        int raw = pclose(pipe);
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    }
-    return run;
-}
-
 // The staged demo under the clock shim; the log it leaves, parsed.
 FrameLog runDemo(const std::string& clockEnv, int& status) {
     std::string log = tempPath("frame-log");
     std::remove(log.c_str());
-    ProcessRun run = runCommand("cd '" NORRVALE_STAGE "' && env " + clockEnv + " FRAMECLOCK_LOG='" + log +
-                         "' LD_PRELOAD='" NORRVALE_FRAME_SHIM "' timeout 120 '" NORRVALE_BINARY "' 2>/dev/null");
+    CommandRun run = runShell("cd '" NORRVALE_STAGE "' && env " + clockEnv + " FRAMECLOCK_LOG='" + log +
+                              "' LD_PRELOAD='" NORRVALE_FRAME_SHIM "' timeout 120 '" NORRVALE_BINARY "' 2>/dev/null");
     status = run.status;
     std::ifstream in(log);
     FrameLog parsed = parseFrameLog(in);
@@ -76,7 +60,7 @@ TEST(frameClock, stop_presses_escape_once_the_clock_passes_it) {
 TEST(benchFrames, prints_each_window_it_ran_and_writes_the_plot) {
     std::string svg = tempPath("frametimes") + ".svg";
     std::remove(svg.c_str());
-    ProcessRun run = runCommand("'" BENCH_FRAMES_BINARY "' --fps 4 --from 245.5 --to 248 --svg '" + svg + "'");
+    CommandRun run = runShell("'" BENCH_FRAMES_BINARY "' --fps 4 --from 245.5 --to 248 --svg '" + svg + "'");
     EXPECT_EQ(run.status, 0) << run.out;
     // 245.5 to 247 is window 6 (the bound itself draws nothing), 247.25 on window 7.
     EXPECT_NE(run.out.find("\n  6 greetings, Tampere sky "), std::string::npos) << run.out;
