@@ -148,6 +148,16 @@ BakedModel bakeDonut() {
         size_t firstVertex = sprinkles.vertices.size(), firstTriangle = sprinkles.triangles.size();
         addBox(sprinkles, {-0.028f, -0.006f, -0.006f}, {0.028f, 0.006f, 0.006f},
                UvRect{{(band + 0.2f) / bands, 0.2f}, {(band + 0.8f) / bands, 0.8f}});
+        // The face it lies on is sunk in the glaze and never seen: 150 sprinkles, 300
+        // triangles fewer for the opening's every frame.
+        std::vector<std::array<int, 3>>& triangles = sprinkles.triangles;
+        triangles.erase(std::remove_if(triangles.begin() + static_cast<long>(firstTriangle), triangles.end(),
+                                       [&](const std::array<int, 3>& t) {
+                                           return sprinkles.vertices[t[0]].normal.y < -0.5f &&
+                                                  sprinkles.vertices[t[1]].normal.y < -0.5f &&
+                                                  sprinkles.vertices[t[2]].normal.y < -0.5f;
+                                       }),
+                        triangles.end());
         applyPlacement(sprinkles, firstVertex, firstTriangle, Placement{at, tangent, normal, side});
     }
 
