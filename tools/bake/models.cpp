@@ -111,28 +111,8 @@ static float glazeReach(float phi, float side) {
 
 BakedModel bakeDonut() {
     BakedModel model = emptyModel();
-    // The dough shows only below the glaze, which runs at least 0.35 past either equator:
-    // dough under the glaze would be drawn and then drawn over, so it stops 0.13 inside
-    // the glaze's edge, where the glaze lies above it. The texture keeps its place round
-    // the tube.
-    ObjPart& dough = newPart(model, "dough", "dough");
-    constexpr float kDoughFrom = kPi + 0.22f, kDoughTo = 2.0f * kPi - 0.22f;
-    addSurface(dough, 48, 10, [](float u, float v) {
-        float phi = 2.0f * kPi * u, theta = lerp(kDoughFrom, kDoughTo, v);
-        return torusPoint(phi, theta, doughTube(phi, theta));
-    }, UvRect{{0.0f, kDoughFrom / (2.0f * kPi)}, {1.0f, kDoughTo / (2.0f * kPi)}});
-    ObjPart& glaze = newPart(model, "glaze", "glaze");
-    addSurface(glaze, 64, 14, [](float u, float v) {
-        float phi = 2.0f * kPi * u;
-        float from = -glazeReach(phi, 0.0f), to = kPi + glazeReach(phi, 7.0f);
-        float theta = lerp(from, to, v);
-        // Thickest on top, thinning at the edge until it dips just under the dough, so the rim
-        // never flickers against it.
-        // sin(pi) rounds to a hair below zero in single precision, and pow of that is NaN.
-        float thickness = 0.025f * std::pow(std::max(std::sin(kPi * v), 0.0f), 0.35f) - 0.003f;
-        return torusPoint(phi, theta, doughTube(phi, theta) + thickness);
-    }, UvRect{{0.0f, 0.0f}, {4.0f, 1.0f}});
-
+    // Parts are drawn in this order, nearest layer first, so that the depth test turns
+    // away what lies beneath before it is shaded: sprinkles, glaze, dough.
     // Sprinkles: rods on the glaze, each taking one colour band of the sprinkle texture.
     ObjPart& sprinkles = newPart(model, "sprinkles", "sprinkles");
     const int count = 150, bands = 8;
@@ -160,6 +140,29 @@ BakedModel bakeDonut() {
                         triangles.end());
         applyPlacement(sprinkles, firstVertex, firstTriangle, Placement{at, tangent, normal, side});
     }
+
+    ObjPart& glaze = newPart(model, "glaze", "glaze");
+    addSurface(glaze, 64, 14, [](float u, float v) {
+        float phi = 2.0f * kPi * u;
+        float from = -glazeReach(phi, 0.0f), to = kPi + glazeReach(phi, 7.0f);
+        float theta = lerp(from, to, v);
+        // Thickest on top, thinning at the edge until it dips just under the dough, so the rim
+        // never flickers against it.
+        // sin(pi) rounds to a hair below zero in single precision, and pow of that is NaN.
+        float thickness = 0.025f * std::pow(std::max(std::sin(kPi * v), 0.0f), 0.35f) - 0.003f;
+        return torusPoint(phi, theta, doughTube(phi, theta) + thickness);
+    }, UvRect{{0.0f, 0.0f}, {4.0f, 1.0f}});
+
+    // The dough shows only below the glaze, which runs at least 0.35 past either equator:
+    // dough under the glaze would be drawn and then drawn over, so it stops 0.13 inside
+    // the glaze's edge, where the glaze lies above it. The texture keeps its place round
+    // the tube.
+    ObjPart& dough = newPart(model, "dough", "dough");
+    constexpr float kDoughFrom = kPi + 0.22f, kDoughTo = 2.0f * kPi - 0.22f;
+    addSurface(dough, 48, 10, [](float u, float v) {
+        float phi = 2.0f * kPi * u, theta = lerp(kDoughFrom, kDoughTo, v);
+        return torusPoint(phi, theta, doughTube(phi, theta));
+    }, UvRect{{0.0f, kDoughFrom / (2.0f * kPi)}, {1.0f, kDoughTo / (2.0f * kPi)}});
 
     model.materials = {
         // name         ambient              diffuse              specular             Ns     diffuse map           specular map
