@@ -10,17 +10,19 @@ uniform mat4 transform2;
 uniform mat4 view;
 uniform mat4 projection;
 
-out vec3 FragPos;
 out vec3 Normal;
 out vec2 TexCoords;
-out vec3 EyePos;
+out vec3 ToEye;
 
+// The driver runs this for every corner of every triangle, so no matrix is inverted:
+// the columns' cross products are the inverse transpose up to a factor the fragment
+// shader normalises away, and a lookAt view is rigid, so its eye is R^T times -t.
 void main()
 {
     vec4 world = transform2 * vec4(aPos, 1.0);
-    FragPos = world.xyz;
-    Normal = mat3(transpose(inverse(transform2))) * aNormal;
+    mat3 m = mat3(transform2);
+    Normal = mat3(cross(m[1], m[2]), cross(m[2], m[0]), cross(m[0], m[1])) * aNormal;
     TexCoords = aTexCoords;
-    EyePos = inverse(view)[3].xyz;
-    gl_Position = projection * view * world;
+    ToEye = -(view[3].xyz * mat3(view)) - world.xyz;
+    gl_Position = projection * (view * world);
 }

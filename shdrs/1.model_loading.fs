@@ -1,10 +1,9 @@
 // Shared by the donut and the ducks: the first diffuse map under a warm key light, a
 // cool fill, a glaze-like highlight and a soft rim, so the models read as solid.
 #version 330 core
-in vec3 FragPos;
 in vec3 Normal;
 in vec2 TexCoords;
-in vec3 EyePos;
+in vec3 ToEye;
 
 out vec4 FragColor;
 
@@ -20,7 +19,7 @@ void main()
 {
     vec3 albedo = texture(texture_diffuse1, TexCoords).rgb;
     vec3 n = normalize(Normal);
-    vec3 v = normalize(EyePos - FragPos);
+    vec3 v = normalize(ToEye);
     vec3 key = normalize(kKeyDirection);
     vec3 fill = normalize(kFillDirection);
 

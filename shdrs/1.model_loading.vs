@@ -8,18 +8,21 @@ uniform mat4 model;
 uniform mat4 view;
 uniform mat4 projection;
 
-out vec3 FragPos;
 out vec3 Normal;
 out vec2 TexCoords;
-out vec3 EyePos;
+out vec3 ToEye;
 
+// The driver runs this for every corner of every triangle, so no matrix is inverted.
+// The ducks are squeezed unevenly: their normals take the inverse transpose, here the
+// columns' cross products, which differ from it only by the determinant's size and
+// sign. The scales stay positive and the fragment shader normalises, so both go.
+// A lookAt view is rigid, so its eye is R^T times -t.
 void main()
 {
     vec4 world = model * vec4(aPos, 1.0);
-    FragPos = world.xyz;
-    // The ducks are squeezed unevenly, so normals need the inverse transpose.
-    Normal = mat3(transpose(inverse(model))) * aNormal;
+    mat3 m = mat3(model);
+    Normal = mat3(cross(m[1], m[2]), cross(m[2], m[0]), cross(m[0], m[1])) * aNormal;
     TexCoords = aTexCoords;
-    EyePos = inverse(view)[3].xyz;
-    gl_Position = projection * view * world;
+    ToEye = -(view[3].xyz * mat3(view)) - world.xyz;
+    gl_Position = projection * (view * world);
 }

@@ -1,9 +1,8 @@
 // Chrome: the sky cube map reflected about the surface normal, darkened a little head-on
 // as polished metal is, with a sharp studio highlight.
 #version 330 core
-in vec3 FragPos;
 in vec3 Normal;
-in vec3 EyePos;
+in vec3 ToEye;
 
 out vec4 FragColor;
 
@@ -16,7 +15,7 @@ const vec3 kLightDirection = vec3(-0.35, 0.85, -0.40);
 void main()
 {
     vec3 n = normalize(Normal);
-    vec3 incident = normalize(FragPos - EyePos);
+    vec3 incident = normalize(-ToEye);
     vec3 r = reflect(incident, n);
 
     vec3 environment = texture(skybox, r).rgb;

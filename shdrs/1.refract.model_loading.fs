@@ -1,8 +1,7 @@
 // Cut glass: face normals from the screen derivatives (the cube has none of its own),
 // the sky refracted with a little dispersion and reflected by Fresnel's rule.
 #version 330 core
-in vec3 FragPos;
-in vec3 EyePos;
+in vec3 ToEye;
 
 out vec4 FragColor;
 
@@ -13,9 +12,11 @@ const vec3 kKeyDirection = vec3(0.3, 0.8, -0.5);   // towards the light, above t
 
 void main()
 {
-    vec3 incident = normalize(FragPos - EyePos);
-    // Facing the eye whatever the winding: the scene mirrors the ships with negative scales.
-    vec3 n = normalize(cross(dFdx(FragPos), dFdy(FragPos)));
+    vec3 incident = normalize(-ToEye);
+    // The surface's slope across the screen gives the facet normal (the position's
+    // derivatives are these negated, which the cross product does not see). Facing the
+    // eye whatever the winding: the scene mirrors the ships with negative scales.
+    vec3 n = normalize(cross(dFdx(ToEye), dFdy(ToEye)));
     if (dot(n, incident) > 0.0)
         n = -n;
 

@@ -7,13 +7,12 @@ uniform mat4 model;
 uniform mat4 view;
 uniform mat4 projection;
 
-out vec3 FragPos;
-out vec3 EyePos;
+out vec3 ToEye;
 
+// A lookAt view is rigid, so its eye is R^T times -t: no inverse per vertex.
 void main()
 {
     vec4 world = model * vec4(aPos, 1.0);
-    FragPos = world.xyz;
-    EyePos = inverse(view)[3].xyz;
-    gl_Position = projection * view * world;
+    ToEye = -(view[3].xyz * mat3(view)) - world.xyz;
+    gl_Position = projection * (view * world);
 }

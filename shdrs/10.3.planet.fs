@@ -1,10 +1,9 @@
 // Planet shading: a sunlit hemisphere with a soft terminator, a glint on the bright
 // side, faint lights on the night side and a blue atmosphere glowing at the limb.
 #version 330 core
-in vec3 FragPos;
 in vec3 Normal;
 in vec2 TexCoords;
-in vec3 EyePos;
+in vec3 ToEye;
 
 out vec4 FragColor;
 
@@ -17,7 +16,7 @@ const vec3 kAirColor     = vec3(0.30, 0.60, 1.00);
 void main()
 {
     vec3 n = normalize(Normal);
-    vec3 v = normalize(EyePos - FragPos);
+    vec3 v = normalize(ToEye);
     vec3 sun = normalize(kSunDirection);
     float ndl = dot(n, sun);
 
@@ -48,7 +47,8 @@ void main()
 
     // Atmosphere: strongest at the limb and on the lit side, a thin blue line at the
     // terminator's edge.
-    float limb = (1.0 - max(dot(n, v), 0.0)) * (1.0 - max(dot(n, v), 0.0));
+    float away = 1.0 - max(dot(n, v), 0.0);
+    float limb = away * away;
     float lit = smoothstep(-0.35, 0.5, ndl);
     color += kAirColor * limb * (0.25 + 1.6 * lit);
 

@@ -9,21 +9,21 @@ uniform mat4 model;
 uniform mat4 view;
 uniform mat4 projection;
 
-out vec3 FragPos;
 out vec3 Normal;
 out vec2 TexCoords;
-out vec3 EyePos;
+out vec3 ToEye;
 
 // Forty units from the camera the donut would be a speck; grown about its own centre it
 // reads as a small world. Uniform, so the normals need no change.
 const float kPlanetScale = 5.0;
 
+// The scene only moves and turns the planet, so its normals turn with mat3(model) and
+// nothing is inverted per vertex; a lookAt view is rigid, so its eye is R^T times -t.
 void main()
 {
     vec4 world = model * vec4(aPos * kPlanetScale, 1.0);
-    FragPos = world.xyz;
-    Normal = mat3(transpose(inverse(model))) * aNormal;
+    Normal = mat3(model) * aNormal;
     TexCoords = aTexCoords;
-    EyePos = inverse(view)[3].xyz;
-    gl_Position = projection * view * world;
+    ToEye = -(view[3].xyz * mat3(view)) - world.xyz;
+    gl_Position = projection * (view * world);
 }

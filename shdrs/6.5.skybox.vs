@@ -7,8 +7,7 @@ uniform mat4 view;
 uniform mat4 projection;
 
 out vec3 TexCoords;
-out vec4 ClipPos;
-out vec3 SkyTint;
+flat out vec3 SkyTint;   // one value per sky: not worth interpolating
 
 const float kTitleSpread = 1.5;
 
@@ -20,7 +19,6 @@ void main()
     // This sky is handed the whole camera, eye offset included; a sky has no position,
     // so only the camera's rotation is kept.
     vec4 clip = projection * mat4(mat3(view)) * vec4(aPos, 1.0);
-    ClipPos = clip;
     SkyTint = vec3(1.0, 0.97, 0.93);
     // Depth 1 everywhere: the sky lies on the far plane behind everything else.
     gl_Position = clip.xyww;

@@ -2,36 +2,26 @@
 // darkened towards the edges so the greeting logos stand out in front of it.
 #version 330 core
 in vec3 TexCoords;
-in vec4 ClipPos;
+flat in float Light;     // the slow swell and the fades, one value per frame
 
 out vec4 FragColor;
 
-uniform samplerCube skybox;
-uniform float time;
+// The vignette is laid on the window's own pixels, always 1920 x 1080: cheaper than
+// carrying the clip position to every pixel.
+const vec2 kPixelToNdc = vec2(2.0 / 1920.0, 2.0 / 1080.0);
 
-// A sine-shaped wave of period 2 pi made of two parabolas; far cheaper than sin on a
-// software rasteriser.
-float wave(float x)
-{
-    float t = fract(x * 0.15915494) * 2.0 - 1.0;
-    return -4.0 * t * (1.0 - abs(t));
-}
+uniform samplerCube skybox;
+
+// Shadows lean violet, highlights lean peach, and most of the own colour stays:
+// mix(c, c * mix(violet, peach, lum) * 1.25, 0.55) is c times this grade.
+const vec3 kViolet = vec3(0.20, 0.12, 0.30), kPeach = vec3(1.10, 0.92, 0.80);
+const vec3 kGradeBase = 0.45 + 0.6875 * kViolet;
+const vec3 kGradeSlope = 0.6875 * (kPeach - kViolet);
 
 void main()
 {
     vec3 city = texture(skybox, TexCoords).rgb;
     float lum = dot(city, vec3(0.299, 0.587, 0.114));
-
-    // Shadows lean violet, highlights lean peach; most of the own colour stays.
-    vec3 grade = mix(vec3(0.20, 0.12, 0.30), vec3(1.10, 0.92, 0.80), lum);
-    vec3 color = mix(city, city * grade * 1.25, 0.55);
-
-    // A slow swell of light, once every twelve seconds.
-    color *= 0.9 + 0.1 * wave(time * 0.5236);
-
-    vec2 ndc = ClipPos.xy / ClipPos.w;
-    color *= 1.0 - 0.3 * dot(ndc, ndc);
-
-    float fade = smoothstep(160.0, 161.5, time) * (1.0 - smoothstep(246.2, 247.0, time));
-    FragColor = vec4(color * fade, 1.0);
+    vec2 ndc = gl_FragCoord.xy * kPixelToNdc - 1.0;
+    FragColor = vec4(city * (kGradeBase + kGradeSlope * lum) * (Light * (1.0 - 0.3 * dot(ndc, ndc))), 1.0);
 }

@@ -6,14 +6,12 @@ uniform mat4 view;
 uniform mat4 projection;
 
 out vec3 TexCoords;
-out vec4 ClipPos;
-out vec3 SkyTint;
+flat out vec3 SkyTint;   // one value per sky: not worth interpolating
 
 void main()
 {
     TexCoords = aPos;
     vec4 clip = projection * view * vec4(aPos, 1.0);
-    ClipPos = clip;
     SkyTint = vec3(1.05, 1.0, 0.92);
     // Depth 1 everywhere: the sky lies on the far plane behind the ducks.
     gl_Position = clip.xyww;

@@ -3,6 +3,7 @@
 // transcendental functions: the software rasteriser pays for each on every pixel.
 #version 330 core
 in vec2 TexCoord;
+flat in vec2 QuadPixels;
 out vec4 FragColor;
 
 // Left at its default unit 0, where the scene binds the logo.
@@ -21,10 +22,9 @@ void main()
     float t = u_time - 247.0;
 
     // Fit the logo inside the quad at its own aspect; the quad's shape on screen comes
-    // from its derivatives, which the identity projection keeps exact.
-    vec2 quadPixels = 1.0 / max(abs(vec2(dFdx(TexCoord.x), dFdy(TexCoord.y))), vec2(1e-6));
+    // from the vertex shader.
     vec2 imageSize = vec2(textureSize(logo, 0));
-    float quadAspect = quadPixels.x / quadPixels.y;
+    float quadAspect = QuadPixels.x / QuadPixels.y;
     float imageAspect = imageSize.x / max(imageSize.y, 1.0);
     vec2 fit = imageAspect > quadAspect ? vec2(1.0, quadAspect / imageAspect)
                                         : vec2(imageAspect / quadAspect, 1.0);

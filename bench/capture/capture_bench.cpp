@@ -2,7 +2,7 @@
 // read back and encoded exactly as the capture tool does it, then the whole demo's
 // capture time estimated from the windows' lengths.
 //   xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/capture/capture_bench
-//       [--seconds 2] [--fps 60] [--sync-readback]
+//       [--seconds 2] [--fps 60] [--sync-readback] [--preset NAME] [--crf N]
 #include "capture.h"
 #include "app/resources.h"
 #include "app/timeline.h"
@@ -36,13 +36,17 @@ constexpr SceneWindow kWindows[] = {
 int main(int argc, char** argv) {
     double seconds = 2.0, fps = 60.0;
     bool pbo = true;
+    CaptureOptions defaults;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--seconds" && i + 1 < argc) seconds = std::atof(argv[++i]);
         else if (a == "--fps" && i + 1 < argc) fps = std::atof(argv[++i]);
         else if (a == "--sync-readback") pbo = false;
+        else if (a == "--preset" && i + 1 < argc) defaults.preset = argv[++i];
+        else if (a == "--crf" && i + 1 < argc) defaults.crf = std::atoi(argv[++i]);
         else {
-            std::fprintf(stderr, "usage: capture_bench [--seconds S] [--fps N] [--sync-readback]\n");
+            std::fprintf(stderr, "usage: capture_bench [--seconds S] [--fps N] [--sync-readback] "
+                                 "[--preset NAME] [--crf N]\n");
             return 2;
         }
     }
@@ -61,13 +65,14 @@ int main(int argc, char** argv) {
     buildSceneResources(demo->res, demo->loop);
     std::fflush(stdout);
 
-    std::printf("\ncapture speed, %g s from the middle of each window at %g fps, %s readback, 1920x1080\n",
-                seconds, fps, pbo ? "two-PBO" : "direct");
-    std::printf("%-6s %-16s %7s %9s %9s %10s\n", "window", "demo seconds", "frames", "wall s",
-                "fps", "x realtime");
+    std::printf("\ncapture speed, %g s from the middle of each window at %g fps, %s readback, 1920x1080, "
+                "libx264 %s crf %d\n",
+                seconds, fps, pbo ? "two-PBO" : "direct", defaults.preset.c_str(), defaults.crf);
+    std::printf("%-6s %-16s %7s %9s %9s %10s %8s\n", "window", "demo seconds", "frames", "wall s",
+                "fps", "x realtime", "Mbit/s");
     double estimate = 0.0, totalFrames = 0.0;
     for (const SceneWindow& w : kWindows) {
-        CaptureOptions options;
+        CaptureOptions options = defaults;
         options.fps = fps;
         options.fromDemo = (w.start + w.end) / 2.0 - seconds / 2.0;
         options.toDemo = options.fromDemo + seconds;
@@ -83,8 +88,11 @@ int main(int argc, char** argv) {
         double rate = r.framesWritten / r.loopSeconds;
         char range[32];
         std::snprintf(range, sizeof range, "%.1f-%.1f", options.fromDemo, options.toDemo);
-        std::printf("%-6d %-16s %7ld %9.2f %9.2f %10.3f\n", w.number, range, r.framesWritten,
-                    r.loopSeconds, rate, rate / fps);
+        // The encoder's bit rate: what the preset and quality trade for speed.
+        std::error_code noSize;
+        double megabits = double(std::filesystem::file_size(out, noSize)) * 8e-6;
+        std::printf("%-6d %-16s %7ld %9.2f %9.2f %10.3f %8.1f\n", w.number, range, r.framesWritten,
+                    r.loopSeconds, rate, rate / fps, noSize ? 0.0 : megabits / seconds);
         double frames = (w.end - w.start) * fps;
         estimate += frames / rate;
         totalFrames += frames;

@@ -45,12 +45,15 @@ TEST(captureOptions, no_arguments_capture_the_whole_demo_at_sixty_fps) {
     EXPECT_TRUE(options.withAudio);
     EXPECT_TRUE(options.pboReadback);
     EXPECT_LT(options.audioStartClock, 0.0);  // measured unless given
+    // The help names the encoder settings a plain run uses.
+    EXPECT_NE(captureUsage().find("(default " + options.preset + ")"), std::string::npos);
+    EXPECT_NE(captureUsage().find("(default " + std::to_string(options.crf) + ")"), std::string::npos);
 }
 
 TEST(captureOptions, every_option_reaches_its_field) {
     CaptureOptions o = parsed({"--fps", "30", "--from", "19.5", "--to", "21", "--out", "a.mp4",
                                "--stage", "st", "--audio", "m.mp3", "--audio-start", "0.5",
-                               "--warmup-rate", "0", "--preset", "ultrafast", "--crf", "23",
+                               "--warmup-rate", "0", "--preset", "medium", "--crf", "23",
                                "--sync-readback"});
     EXPECT_EQ(o.fps, 30.0);
     EXPECT_EQ(o.fromDemo, 19.5);
@@ -60,7 +63,7 @@ TEST(captureOptions, every_option_reaches_its_field) {
     EXPECT_EQ(o.soundtrackPath, "m.mp3");
     EXPECT_EQ(o.audioStartClock, 0.5);
     EXPECT_EQ(o.warmupRate, 0.0);
-    EXPECT_EQ(o.preset, "ultrafast");
+    EXPECT_EQ(o.preset, "medium");
     EXPECT_EQ(o.crf, 23);
     EXPECT_FALSE(o.pboReadback);
     EXPECT_FALSE(parsed({"--no-audio"}).withAudio);

@@ -4,6 +4,7 @@
 #include "app/resources.h"
 #include "frame_capture.h"
 #include "gl_context.h"
+#include <algorithm>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -96,6 +97,47 @@ TEST_P(WindowStill, shows_a_picture_and_a_sky_where_one_belongs) {
             }
         EXPECT_EQ(black, 0) << black << " of 144 samples are the bare clear colour";
     }
+}
+
+// Mean red, green and blue of a frame, and the mean spread between a pixel's largest
+// and smallest channel (its colourfulness), 0 to 255.
+struct MeanColour {
+    double r = 0.0, g = 0.0, b = 0.0, chroma = 0.0;
+    double brightness() const { return (r + g + b) / 3.0; }
+};
+
+MeanColour meanColourAt(float demoTime, Staged& s) {
+    drawFrameAfterLeadIn(demoTime, s.res, s.loop);
+    Picture frame = readFrame();
+    MeanColour m;
+    const double pixels = double(frame.width) * frame.height;
+    for (size_t i = 0; i < frame.rgb.size(); i += 3) {
+        m.r += frame.rgb[i] / pixels;
+        m.g += frame.rgb[i + 1] / pixels;
+        m.b += frame.rgb[i + 2] / pixels;
+        m.chroma += (std::max({frame.rgb[i], frame.rgb[i + 1], frame.rgb[i + 2]}) -
+                     std::min({frame.rgb[i], frame.rgb[i + 1], frame.rgb[i + 2]})) / pixels;
+    }
+    return m;
+}
+
+// The city skies' grades follow the clock and the scenes' "end": Helsinki is frozen blue
+// until the thaw after 55 s, the two-shed city is teal under water until it clears with
+// a white flash after 106 s.
+TEST_F(stagedContent, city_skies_thaw_and_clear_on_cue) {
+    Staged& s = staged();
+    if (!s.ready) GTEST_SKIP() << "content not baked into the stage: " << s.missing;
+
+    MeanColour frozen = meanColourAt(50.0f, s), thawed = meanColourAt(70.0f, s);
+    EXPECT_GT(frozen.b, frozen.r * 1.2);
+    EXPECT_GT(thawed.chroma, frozen.chroma * 1.5) << frozen.chroma << " " << thawed.chroma;
+
+    MeanColour underwater = meanColourAt(100.0f, s), flash = meanColourAt(106.15f, s),
+               cleared = meanColourAt(112.0f, s);
+    EXPECT_GT(underwater.g, underwater.r * 1.2);
+    EXPECT_GT(flash.brightness(), underwater.brightness() + 60.0);
+    EXPECT_GT(flash.brightness(), cleared.brightness() + 40.0);
+    EXPECT_GT(cleared.r / cleared.g, underwater.r / underwater.g * 1.2);
 }
 
 std::string stillName(const ::testing::TestParamInfo<Still>& info) { return info.param.name; }

@@ -118,22 +118,8 @@ static float glazeReach(float phi, float side) {
 
 BakedModel bakeDonut() {
     BakedModel model = emptyModel();
-    ObjPart& dough = newPart(model, "dough", "dough");
-    addSurface(dough, 64, 28, [](float u, float v) {
-        float phi = 2.0f * kPi * u, theta = 2.0f * kPi * v;
-        return torusPoint(phi, theta, doughTube(phi, theta));
-    });
-    ObjPart& glaze = newPart(model, "glaze", "glaze");
-    addSurface(glaze, 72, 18, [](float u, float v) {
-        float phi = 2.0f * kPi * u;
-        float from = -glazeReach(phi, 0.0f), to = kPi + glazeReach(phi, 7.0f);
-        float theta = lerp(from, to, v);
-        // Thickest on top, thinning at the edge until it dips just under the dough, so the rim
-        // never flickers against it.
-        float thickness = 0.025f * std::pow(std::sin(kPi * v), 0.35f) - 0.003f;
-        return torusPoint(phi, theta, doughTube(phi, theta) + thickness);
-    }, UvRect{{0.0f, 0.0f}, {4.0f, 1.0f}});
-
+    // Parts are drawn in this order, nearest layer first, so that the depth test turns
+    // away what lies beneath before it is shaded: sprinkles, glaze, dough.
     // Sprinkles: rods on the glaze, each taking one colour band of the sprinkle texture.
     ObjPart& sprinkles = newPart(model, "sprinkles", "sprinkles");
     const int count = 150, bands = 8;
@@ -149,8 +135,41 @@ BakedModel bakeDonut() {
         size_t firstVertex = sprinkles.vertices.size(), firstTriangle = sprinkles.triangles.size();
         addBox(sprinkles, {-0.028f, -0.006f, -0.006f}, {0.028f, 0.006f, 0.006f},
                UvRect{{(band + 0.2f) / bands, 0.2f}, {(band + 0.8f) / bands, 0.8f}});
+        // The face it lies on is sunk in the glaze and never seen: 150 sprinkles, 300
+        // triangles fewer for the opening's every frame.
+        std::vector<std::array<int, 3>>& triangles = sprinkles.triangles;
+        triangles.erase(std::remove_if(triangles.begin() + static_cast<long>(firstTriangle), triangles.end(),
+                                       [&](const std::array<int, 3>& t) {
+                                           return sprinkles.vertices[t[0]].normal.y < -0.5f &&
+                                                  sprinkles.vertices[t[1]].normal.y < -0.5f &&
+                                                  sprinkles.vertices[t[2]].normal.y < -0.5f;
+                                       }),
+                        triangles.end());
         applyPlacement(sprinkles, firstVertex, firstTriangle, Placement{at, tangent, normal, side});
     }
+
+    ObjPart& glaze = newPart(model, "glaze", "glaze");
+    addSurface(glaze, 64, 14, [](float u, float v) {
+        float phi = 2.0f * kPi * u;
+        float from = -glazeReach(phi, 0.0f), to = kPi + glazeReach(phi, 7.0f);
+        float theta = lerp(from, to, v);
+        // Thickest on top, thinning at the edge until it dips just under the dough, so the rim
+        // never flickers against it.
+        // sin(pi) rounds to a hair below zero in single precision, and pow of that is NaN.
+        float thickness = 0.025f * std::pow(std::max(std::sin(kPi * v), 0.0f), 0.35f) - 0.003f;
+        return torusPoint(phi, theta, doughTube(phi, theta) + thickness);
+    }, UvRect{{0.0f, 0.0f}, {4.0f, 1.0f}});
+
+    // The dough shows only below the glaze, which runs at least 0.35 past either equator:
+    // dough under the glaze would be drawn and then drawn over, so it stops 0.13 inside
+    // the glaze's edge, where the glaze lies above it. The texture keeps its place round
+    // the tube.
+    ObjPart& dough = newPart(model, "dough", "dough");
+    constexpr float kDoughFrom = kPi + 0.22f, kDoughTo = 2.0f * kPi - 0.22f;
+    addSurface(dough, 48, 10, [](float u, float v) {
+        float phi = 2.0f * kPi * u, theta = lerp(kDoughFrom, kDoughTo, v);
+        return torusPoint(phi, theta, doughTube(phi, theta));
+    }, UvRect{{0.0f, kDoughFrom / (2.0f * kPi)}, {1.0f, kDoughTo / (2.0f * kPi)}});
 
     model.materials = {
         // name         ambient              diffuse              specular             Ns     diffuse map           specular map
@@ -464,29 +483,32 @@ BakedModel bakeTugBoat() {
 // =======================================================================================
 // [SECTION] Rubber duck
 //
-// A classic bath duck, about 5 long and 4.5 tall, facing -z, resting on y = 0.
+// A classic bath duck, about 5 long and 4.5 tall, facing -z, resting on y = 0. Four of
+// them are drawn every frame, each some hundred pixels tall, and every triangle corner
+// is a vertex of its own once imported: the grids are as coarse as a smooth outline at
+// that size allows.
 
 BakedModel bakeRubberDuck() {
     BakedModel model = emptyModel();
     // The body: an egg with its back drawn up into a tail.
-    addSurface(newPart(model, "body", "duckBody"), 48, 30, [](float u, float v) {
+    addSurface(newPart(model, "body", "duckBody"), 32, 20, [](float u, float v) {
         Vec3 p = ellipsoid({0.0f, 1.25f, 0.15f}, {1.75f, 1.25f, 2.35f})(u, v);
         float back = smoothstep(0.6f, 2.4f, p.z) * smoothstep(1.0f, 2.3f, p.y);
         p.y += back * 0.9f;
         p.z += back * 0.25f;
         return p;
     });
-    addSurface(newPart(model, "head", "duckHead"), 36, 24, ellipsoid({0.0f, 3.15f, -1.1f}, {1.1f, 1.05f, 1.1f}));
-    addSurface(newPart(model, "beak", "duckBeak"), 24, 12, [](float u, float v) {
+    addSurface(newPart(model, "head", "duckHead"), 24, 16, ellipsoid({0.0f, 3.15f, -1.1f}, {1.1f, 1.05f, 1.1f}));
+    addSurface(newPart(model, "beak", "duckBeak"), 16, 8, [](float u, float v) {
         Vec3 p = ellipsoid({0.0f, 2.85f, -2.15f}, {0.55f, 0.2f, 0.6f})(u, v);
         p.y += 0.1f * (p.z + 2.15f);  // tipped up a little at the front
         return p;
     });
     for (float side : {-1.0f, 1.0f}) {
-        addSurface(newPart(model, side < 0.0f ? "eyeLeft" : "eyeRight", "duckEye"), 16, 12,
+        addSurface(newPart(model, side < 0.0f ? "eyeLeft" : "eyeRight", "duckEye"), 10, 8,
                    ellipsoid({side * 0.5f, 3.45f, -2.0f}, {0.17f, 0.2f, 0.17f}));
         ObjPart& wing = newPart(model, side < 0.0f ? "wingLeft" : "wingRight", "duckWing");
-        addSurface(wing, 20, 12, ellipsoid({side * 1.62f, 1.55f, 0.35f}, {0.28f, 0.62f, 1.15f}));
+        addSurface(wing, 14, 8, ellipsoid({side * 1.62f, 1.55f, 0.35f}, {0.28f, 0.62f, 1.15f}));
     }
 
     model.materials = {

@@ -54,8 +54,8 @@ std::string captureUsage() {
            "  --audio-start S    clock second the music starts at (default: this run's\n"
            "                     measured set-up time, as in a real run)\n"
            "  --warmup-rate R    frames per second drawn, not kept, before --from (default 1)\n"
-           "  --preset NAME      libx264 preset (default veryfast)\n"
-           "  --crf N            libx264 quality, lower is better (default 18)\n"
+           "  --preset NAME      libx264 preset (default ultrafast)\n"
+           "  --crf N            libx264 quality, lower is better (default 20)\n"
            "  --sync-readback    read each frame straight into memory, no pixel buffers\n";
 }
 

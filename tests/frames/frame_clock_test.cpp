@@ -1,0 +1,77 @@
+// The fixed-step clock preloaded into the real demo binary, and the benchmark that runs
+// it: every presented frame is logged at the instant it drew, the last frame past the
+// timeline's end is not, and the benchmark turns a short run into its table and plot.
+#include "command.h"
+#include "frame_stats.h"
+#include <gtest/gtest.h>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+std::string tempPath(const std::string& stem) {
+    return "/tmp/norrvale-" + stem + "-" + std::to_string(getpid());
+}
+
+// The staged demo under the clock shim; the log it leaves, parsed.
+FrameLog runDemo(const std::string& clockEnv, int& status) {
+    std::string log = tempPath("frame-log");
+    std::remove(log.c_str());
+    CommandRun run = runCommand("{ cd '" NORRVALE_STAGE "' && env " + clockEnv + " FRAMECLOCK_LOG='" +
+                                log + "' LD_PRELOAD='" NORRVALE_FRAME_SHIM "' timeout 120 '"
+                                NORRVALE_BINARY "' 2>/dev/null; }");
+    status = run.status;
+    std::ifstream in(log);
+    FrameLog parsed = parseFrameLog(in);
+    std::remove(log.c_str());
+    return parsed;
+}
+
+} // namespace
+
+TEST(frameClock, steps_once_per_presented_frame_to_the_end_of_the_timeline) {
+    int status = -1;
+    // Clock 276 is demoTime 263: frames at 263, 263.25, ... 265; 265.25 ends the run.
+    FrameLog log = runDemo("FRAMECLOCK_START=276 FRAMECLOCK_STEP=0.25", status);
+    EXPECT_EQ(status, 0);
+    EXPECT_FALSE(log.renderer.empty());
+    ASSERT_EQ(log.frames.size(), 9u);
+    for (size_t i = 0; i < log.frames.size(); ++i) {
+        EXPECT_FLOAT_EQ(log.frames[i].demoTime, 263.0f + 0.25f * float(i));
+        EXPECT_GT(log.frames[i].wallMs, 0.0);
+        EXPECT_GE(log.frames[i].cpuMs, 0.0);
+    }
+}
+
+TEST(frameClock, stop_presses_escape_once_the_clock_passes_it) {
+    int status = -1;
+    // demoTime 250 to just past 251 at 10 steps a second; Escape ends the run after the
+    // frame it is seen in has been presented.
+    FrameLog log = runDemo("FRAMECLOCK_START=263 FRAMECLOCK_STEP=0.1 FRAMECLOCK_STOP=264", status);
+    EXPECT_EQ(status, 0);
+    ASSERT_FALSE(log.frames.empty());
+    EXPECT_FLOAT_EQ(log.frames.front().demoTime, 250.0f);
+    EXPECT_GT(log.frames.back().demoTime, 251.0f);
+    EXPECT_LT(log.frames.back().demoTime, 251.25f);
+}
+
+TEST(benchFrames, prints_each_window_it_ran_and_writes_the_plot) {
+    std::string svg = tempPath("frametimes") + ".svg";
+    std::remove(svg.c_str());
+    CommandRun run = runCommand("'" BENCH_FRAMES_BINARY "' --fps 4 --from 245.5 --to 248 --svg '" + svg + "'");
+    EXPECT_EQ(run.status, 0) << run.out;
+    // 245.5 to 247 is window 6 (the bound itself draws nothing), 247.25 on window 7.
+    EXPECT_NE(run.out.find("\n  6 greetings, Tampere sky "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\n  7 closing logo "), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("\n  5 "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("goal (every window's median <= 16.7 ms, no frame over 33 ms): "), std::string::npos);
+    std::ifstream plot(svg);
+    std::stringstream text;
+    text << plot.rdbuf();
+    EXPECT_EQ(text.str().rfind("<svg", 0), 0u);
+    EXPECT_NE(text.str().find("</svg>"), std::string::npos);
+    std::remove(svg.c_str());
+}
