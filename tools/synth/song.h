@@ -14,7 +14,7 @@ constexpr double  kSamplesPerStep  = kSamplesPerBeat / 4.0;  // one sixteenth no
 constexpr int     kStepsPerBar     = 16;
 // The demo starts the track when loading ends, this long after its clock starts
 // (the median bench_startup measures), so file time = demo clock - this.
-constexpr double  kTrackStartClock = 0.40;                   // s
+constexpr double  kTrackStartClock = 0.50;                   // s
 constexpr double  kTimelineEndClock = 278.0;                 // s, the demo exits here
 constexpr double  kSongSeconds     = 280.0;                  // s, includes the final fade
 constexpr int64_t kSongFrames      = int64_t(kSongSeconds * kSampleRate);
