@@ -10,12 +10,16 @@ XVFB      := xvfb-run -a -s "-screen 0 1920x1080x24 -noreset"
 WIN_DIR   := $(BUILD_DIR)/windows
 WIN_DEPS  := $(BUILD_DIR)/windeps
 
-.PHONY: all setup configure build windows dist-windows dist run test stills bench clean
+.PHONY: all setup setup-release configure build windows dist-windows dist run test stills bench clean
 
 all: build
 
 setup:
 	@bash scripts/setup.sh
+
+# The release archives and their tests need more than playing the demo does.
+setup-release:
+	@bash scripts/setup.sh release
 
 configure: setup
 	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -35,7 +39,7 @@ video: build
 # norrvale.exe cross-built with MinGW-w64, in $(WIN_DIR)/stage with its DLLs and the
 # content the native build baked. The Windows libraries are built from Debian's
 # sources the first time only.
-windows: build
+windows: build setup-release
 	@JOBS=$(JOBS) bash packaging/windows/build-deps.sh $(WIN_DEPS)
 	@cmake -S . -B $(WIN_DIR) -DCMAKE_BUILD_TYPE=Release \
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
@@ -54,7 +58,7 @@ test: dist windows
 	@cd $(BUILD_DIR) && $(XVFB) ctest --output-on-failure -j $(JOBS)
 
 # The Linux release: build/dist/norrvale-<version>-linux-x86_64.tar.gz.
-dist: build
+dist: build setup-release
 	@bash packaging/linux/make-archive.sh $(BUILD_DIR)
 
 # Frames of every scene window as PNGs and one contact sheet, in build/stills;
