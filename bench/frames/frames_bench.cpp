@@ -6,14 +6,21 @@
 // frame time over demo time.
 //   xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" build/bench/frames/bench_frames
 //       [--fps 60] [--from -3] [--to 265] [--svg build/bench/frametimes.svg] [--stage DIR]
+//       [--shader-cache DIR]
 // --stage runs the same binary on another folder of shaders and models, for a before
 // and after of the content alone.
+// Mesa keeps the machine code it compiles for each program on disk and reuses it on the
+// next run, so a second viewing skips the compile that stalls a program's first frame.
+// By default every run gets an empty cache of its own and shows those stalls as a first
+// viewing does; --shader-cache names a cache to use and keep, so a second run with the
+// same folder is a later viewing.
 // Started later than 20 s the city windows draw with the start-up projection, not the
 // one window 2 leaves.
 #include "frame_stats.h"
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <unistd.h>
@@ -28,15 +35,25 @@ std::string loadAverage() {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: bench_frames [--fps N] [--from SECONDS] [--to SECONDS] [--svg PATH] [--stage DIR]\n");
+    std::fprintf(stderr, "usage: bench_frames [--fps N] [--from SECONDS] [--to SECONDS] [--svg PATH] [--stage DIR]"
+                         " [--shader-cache DIR]\n");
     return 2;
+}
+
+size_t filesUnder(const std::string& folder) {
+    std::error_code error;
+    size_t count = 0;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, error);
+         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error))
+        count += it->is_regular_file() ? 1 : 0;
+    return count;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     double fps = 60.0, from = -3.0, to = 266.0;
-    std::string svgPath = NORRVALE_BENCH_SVG, stage = NORRVALE_STAGE;
+    std::string svgPath = NORRVALE_BENCH_SVG, stage = NORRVALE_STAGE, shaderCache;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (i + 1 >= argc) return usage();
@@ -45,21 +62,35 @@ int main(int argc, char** argv) {
         else if (a == "--to") to = std::atof(argv[++i]);
         else if (a == "--svg") svgPath = argv[++i];
         else if (a == "--stage") stage = argv[++i];
+        else if (a == "--shader-cache") shaderCache = argv[++i];
         else return usage();
     }
     if (fps <= 0.0 || to <= from) return usage();
 
+    bool firstViewing = shaderCache.empty();
+    if (firstViewing) {
+        char folder[] = "/tmp/norrvale-shader-cache-XXXXXX";
+        if (!mkdtemp(folder)) {
+            std::perror("bench_frames: shader cache folder");
+            return 1;
+        }
+        shaderCache = folder;
+    }
+    size_t cachedBefore = filesUnder(shaderCache);
+
     std::string log = "/tmp/norrvale-frames-" + std::to_string(getpid()) + ".txt";
     char command[2048];
     std::snprintf(command, sizeof command,
-                  "cd '%s' && FRAMECLOCK_START=%.9f FRAMECLOCK_STEP=%.12f FRAMECLOCK_STOP=%.9f "
-                  "FRAMECLOCK_LOG='%s' LD_PRELOAD='%s' '%s' 2>/dev/null",
-                  stage.c_str(), from + 13.0, 1.0 / fps, to + 13.0, log.c_str(), NORRVALE_FRAME_SHIM,
-                  NORRVALE_BINARY);
+                  "cd '%s' && MESA_SHADER_CACHE_DIR='%s' FRAMECLOCK_START=%.9f FRAMECLOCK_STEP=%.12f "
+                  "FRAMECLOCK_STOP=%.9f FRAMECLOCK_LOG='%s' LD_PRELOAD='%s' '%s' 2>/dev/null",
+                  stage.c_str(), shaderCache.c_str(), from + 13.0, 1.0 / fps, to + 13.0, log.c_str(),
+                  NORRVALE_FRAME_SHIM, NORRVALE_BINARY);
     std::string loadBefore = loadAverage();
     std::fflush(stdout);
     int status = std::system(command);
     std::string loadAfter = loadAverage();
+    size_t cachedAfter = filesUnder(shaderCache);
+    if (firstViewing) std::filesystem::remove_all(shaderCache);
 
     std::ifstream in(log);
     FrameLog parsed = parseFrameLog(in);
@@ -74,6 +105,11 @@ int main(int argc, char** argv) {
                 "%zu frames\n", stage.c_str(), parsed.renderer.c_str(), fps, from, frames.size());
     std::printf("load average before %s, after %s, on %ld cores\n", loadBefore.c_str(), loadAfter.c_str(),
                 sysconf(_SC_NPROCESSORS_ONLN));
+    if (firstViewing)
+        std::printf("shader cache: empty, as on a first viewing (%zu files written)\n", cachedAfter);
+    else
+        std::printf("shader cache: %s, %zu files before the run, %zu after\n", shaderCache.c_str(), cachedBefore,
+                    cachedAfter);
     std::printf("  %-36s %6s %7s %7s %7s %8s %7s %6s %5s %8s\n", "window", "frames", "median", "p99", "worst",
                 "at s", "first", ">16.7", ">33", "cpu med");
     bool met = true;

@@ -75,3 +75,27 @@ TEST(benchFrames, prints_each_window_it_ran_and_writes_the_plot) {
     EXPECT_NE(text.str().find("</svg>"), std::string::npos);
     std::remove(svg.c_str());
 }
+
+// The driver keeps compiled programs between runs; unless told otherwise the benchmark
+// gives each run an empty cache, so the compile stalls of a first viewing are measured
+// and the caller's own cache is left alone. A named cache is passed to the driver and kept.
+TEST(benchFrames, first_viewing_by_default_and_a_named_shader_cache_is_filled_and_kept) {
+    std::string cache = tempPath("shader-cache");
+    runCommand("rm -rf '" + cache + "'");
+    std::string window7 = "'" BENCH_FRAMES_BINARY "' --fps 4 --from 249 --to 250.5 --svg /dev/null";
+
+    CommandRun first = runCommand(window7);
+    EXPECT_EQ(first.status, 0) << first.out;
+    EXPECT_NE(first.out.find("shader cache: empty, as on a first viewing ("), std::string::npos) << first.out;
+
+    CommandRun filling = runCommand(window7 + " --shader-cache '" + cache + "'");
+    EXPECT_EQ(filling.status, 0) << filling.out;
+    EXPECT_NE(filling.out.find("shader cache: " + cache + ", 0 files before the run, "), std::string::npos)
+        << filling.out;
+    CommandRun listing = runCommand("find '" + cache + "' -type f | wc -l");
+    EXPECT_GT(std::stoi(listing.out), 0) << "the driver wrote nothing to the named cache";
+
+    CommandRun again = runCommand(window7 + " --shader-cache '" + cache + "'");
+    EXPECT_EQ(again.out.find(", 0 files before the run, "), std::string::npos) << again.out;
+    runCommand("rm -rf '" + cache + "'");
+}
