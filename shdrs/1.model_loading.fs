@@ -17,7 +17,7 @@ const vec3 kAmbient       = vec3(0.16, 0.16, 0.19);
 
 void main()
 {
-    vec3 albedo = texture(texture_diffuse1, TexCoords).rgb;
+    vec3 albedo = textureLod(texture_diffuse1, TexCoords, 0.0).rgb;
     vec3 n = normalize(Normal);
     vec3 v = normalize(ToEye);
     vec3 key = normalize(kKeyDirection);

@@ -27,7 +27,7 @@ void main()
 
     // Outside the print: a dark mount, lighter towards the top.
     vec3 backdrop = mix(vec3(0.04, 0.035, 0.05), vec3(0.13, 0.11, 0.12), TexCoord.y);
-    vec3 print = texture(texture15, clamp(uv, 0.0, 1.0)).rgb;
+    vec3 print = textureLod(texture15, clamp(uv, 0.0, 1.0), 0.0).rgb;
 
     // A thin pale edge, as on a mounted photograph.
     vec2 edgeDistance = min(uv, 1.0 - uv) * (fit * QuadPixels / push);
