@@ -158,3 +158,21 @@ std::string frameTimeSvg(const std::vector<FrameSample>& frames, const std::stri
     svg << "</svg>\n";
     return svg.str();
 }
+
+PairedFigures pairRounds(const std::vector<PairedRound>& rounds) {
+    PairedFigures figures;
+    std::vector<double> base, other, ratios;
+    for (const PairedRound& r : rounds) {
+        if (r.baseMs <= 0.0 || r.otherMs <= 0.0) continue;   // a run that drew nothing
+        base.push_back(r.baseMs);
+        other.push_back(r.otherMs);
+        ratios.push_back(r.otherMs / r.baseMs);
+    }
+    if (ratios.empty()) return figures;
+    figures.baseMs = percentile(base, 50.0);
+    figures.otherMs = percentile(other, 50.0);
+    figures.ratio = percentile(ratios, 50.0);
+    figures.lowestRatio = *std::min_element(ratios.begin(), ratios.end());
+    figures.highestRatio = *std::max_element(ratios.begin(), ratios.end());
+    return figures;
+}

@@ -54,3 +54,15 @@ FrameLog parseFrameLog(std::istream& in);
 // Frame time over demo time: the seven windows shaded and named, the 16.7 ms and 33 ms
 // lines, and every frame over 33 ms marked.
 std::string frameTimeSvg(const std::vector<FrameSample>& frames, const std::string& title);
+
+// A before and after measured in rounds, each round one held instant drawn by both
+// stages back to back: this machine's speed drifts by a fifth over tens of seconds, so
+// only ratios taken within a round compare the two.
+struct PairedRound {
+    double baseMs = 0.0, otherMs = 0.0;     // median frame of each stage in this round
+};
+struct PairedFigures {
+    double baseMs = 0.0, otherMs = 0.0;     // medians over the rounds
+    double ratio = 0.0, lowestRatio = 0.0, highestRatio = 0.0;  // other / base, per round
+};
+PairedFigures pairRounds(const std::vector<PairedRound>& rounds);

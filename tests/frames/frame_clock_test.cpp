@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <cstdio>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -98,4 +99,20 @@ TEST(benchFrames, first_viewing_by_default_and_a_named_shader_cache_is_filled_an
     CommandRun again = runCommand(window7 + " --shader-cache '" + cache + "'");
     EXPECT_EQ(again.out.find(", 0 files before the run, "), std::string::npos) << again.out;
     runCommand("rm -rf '" + cache + "'");
+}
+
+// The stage against itself: every instant asked for is drawn by both, in its own window,
+// and the two sides match to within the machine's jitter.
+TEST(benchFrames, a_stage_against_itself_reads_even) {
+    CommandRun run = runCommand("'" BENCH_FRAMES_BINARY "' --against '" NORRVALE_STAGE "' --at 30,250 --rounds 2");
+    ASSERT_EQ(run.status, 0) << run.out;
+    std::regex row("\n +([0-9.]+) +([0-9]) +([0-9.]+) +([0-9.]+) +([0-9.]+) ");
+    std::vector<std::string> windows;
+    for (std::sregex_iterator it(run.out.begin(), run.out.end(), row), end; it != end; ++it) {
+        windows.push_back((*it)[2]);
+        double ratio = std::stod((*it)[5]);
+        EXPECT_GT(ratio, 0.5) << run.out;
+        EXPECT_LT(ratio, 2.0) << run.out;
+    }
+    EXPECT_EQ(windows, (std::vector<std::string>{"2", "7"})) << run.out;
 }

@@ -134,3 +134,22 @@ TEST(frameTimeSvg, frame_time_rises_upwards_and_slow_frames_stay_on_the_chart) {
     EXPECT_LT(goalY[0], xy[0].second);
     EXPECT_GT(goalY[1], xy[2].second);
 }
+
+// A machine that speeds up half way through must not read as a faster stage: the ratio
+// comes from within each round, not from the two stages' medians.
+TEST(pairRounds, ratio_within_rounds_survives_a_drifting_machine) {
+    std::vector<PairedRound> rounds = {{20.0, 18.0}, {20.0, 18.0}, {12.0, 10.8}, {12.0, 10.8}, {12.0, 10.8}};
+    PairedFigures f = pairRounds(rounds);
+    EXPECT_DOUBLE_EQ(f.ratio, 0.9);
+    EXPECT_DOUBLE_EQ(f.lowestRatio, 0.9);
+    EXPECT_DOUBLE_EQ(f.highestRatio, 0.9);
+    EXPECT_DOUBLE_EQ(f.baseMs, 12.0);
+    EXPECT_DOUBLE_EQ(f.otherMs, 10.8);
+
+    // A round where either stage drew nothing says nothing about the ratio.
+    f = pairRounds({{0.0, 15.0}, {10.0, 0.0}, {10.0, 15.0}, {10.0, 5.0}, {10.0, 10.0}});
+    EXPECT_DOUBLE_EQ(f.ratio, 1.0);
+    EXPECT_DOUBLE_EQ(f.lowestRatio, 0.5);
+    EXPECT_DOUBLE_EQ(f.highestRatio, 1.5);
+    EXPECT_EQ(pairRounds({{0.0, 0.0}}).ratio, 0.0);
+}
