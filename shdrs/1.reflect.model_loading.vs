@@ -11,9 +11,6 @@ uniform mat4 projection;
 out vec3 Normal;
 out vec3 ToEye;
 
-// The cosine beyond which a corner counts as turned away from the eye.
-const float kHiddenFacing = 0.3;
-
 // The ship is squashed, stretched and even mirrored by the scene (its scale follows
 // -tan t), so the normals need the inverse transpose. The columns' cross products are
 // that matrix times the determinant; its size the fragment shader normalises away, its
@@ -27,12 +24,5 @@ void main()
     float handedness = dot(m[0], c0) < 0.0 ? -1.0 : 1.0;
     Normal = mat3(c0, cross(m[2], m[0]), cross(m[0], m[1])) * (aNormal * handedness);
     ToEye = -(view[3].xyz * mat3(view)) - world.xyz;
-    vec4 clip = projection * (view * world);
-    // No face culling is enabled, so a closed model's far side is rasterised too, and
-    // shaded wherever it comes before the near side. A corner turned well away from the
-    // eye belongs only to triangles facing away, which the near side hides anyway: sent
-    // past the far plane, those triangles are clipped before they reach a pixel.
-    if (dot(Normal, ToEye) < -kHiddenFacing * length(Normal) * length(ToEye) && clip.w > 0.0)
-        clip.z = 2.0 * clip.w;
-    gl_Position = clip;
+    gl_Position = projection * (view * world);
 }
