@@ -22,7 +22,7 @@ void main()
 
     // The surface: the model's own colours, a little deeper and bluer, like land and sea
     // seen through air.
-    vec3 albedo = textureLod(texture_diffuse1, TexCoords, 0.0).rgb;
+    vec3 albedo = texture(texture_diffuse1, TexCoords).rgb;
     albedo = mix(albedo, albedo * vec3(0.75, 0.9, 1.15), 0.4);
 
     // Day side with a soft terminator; night side almost black.
