@@ -7,9 +7,9 @@
 // frame of each recipe is when the driver compiles its program: it is timed with the
 // shader cache off, as on a first viewing.
 //   xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" build/bench/fill/bench_fill
+#include "frame_stats.h"
 #include <glad/gl.h>
 #include <GLFW/glfw3.h>
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -123,12 +123,6 @@ double frameMs(GLFWwindow* window, GLuint p) {
     return nowMs() - start;
 }
 
-double percentileOf(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    size_t rank = static_cast<size_t>(p / 100.0 * (v.size() - 1) + 0.5);
-    return v[rank];
-}
-
 } // namespace
 
 int main() {
@@ -170,8 +164,8 @@ int main() {
                 kFramesPerBlock);
     std::printf("  %-50s %8s %8s %8s %14s\n", "recipe", "median", "p10", "p90", "first (compile)");
     for (int r = 0; r < kRecipeCount; ++r)
-        std::printf("  %-50s %8.2f %8.2f %8.2f %14.1f\n", kRecipes[r].what, percentileOf(times[r], 50.0),
-                    percentileOf(times[r], 10.0), percentileOf(times[r], 90.0), firstMs[r]);
+        std::printf("  %-50s %8.2f %8.2f %8.2f %14.1f\n", kRecipes[r].what, percentile(times[r], 50.0),
+                    percentile(times[r], 10.0), percentile(times[r], 90.0), firstMs[r]);
     glfwTerminate();
     return 0;
 }

@@ -24,10 +24,10 @@
 #include "frame_stats.h"
 #include <algorithm>
 #include <cstdio>
-#include <sstream>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <unistd.h>
 
@@ -146,13 +146,14 @@ int main(int argc, char** argv) {
         }
         shaderCache = folder;
     }
-    size_t cachedBefore = filesUnder(shaderCache);
 
     if (!against.empty()) {
         int status = comparePaired(stage, against, instants, rounds, shaderCache);
         if (firstViewing) std::filesystem::remove_all(shaderCache);
         return status;
     }
+
+    size_t cachedBefore = filesUnder(shaderCache);
 
     std::string loadBefore = loadAverage();
     int status = 0;
