@@ -21,7 +21,9 @@ setup:
 setup-release:
 	@bash scripts/setup.sh release
 
+# The demo's assimp is built from Debian's source with our patches, once (build/assimp).
 configure: setup
+	@JOBS=$(JOBS) bash packaging/assimp/build-linux.sh $(BUILD_DIR)
 	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 
 build: configure

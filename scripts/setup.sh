@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the content makers and the tests need;
-# `setup.sh release` adds what the two release archives and their tests need (a
-# minimal Debian root, MinGW-w64 with the Debian sources of the Windows libraries,
-# Wine), so that `make run` does not download a cross compiler to play the demo.
+# Installs the Debian packages the build, the content makers and the tests need, and
+# turns on the archive's source packages: the demo's assimp is built from Debian's
+# source with our patches. `setup.sh release` adds what the two release archives and
+# their tests need (a minimal Debian root, MinGW-w64 with the Debian sources of the
+# Windows libraries, Wine), so that `make run` does not download a cross compiler to
+# play the demo.
 # Idempotent: packages already present are skipped, and apt is not touched at all
 # when nothing is missing.
 set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config python3 python3-glad
-  libglfw3-dev libglm-dev libstb-dev libassimp-dev zlib1g-dev
+  libglfw3-dev libglm-dev libstb-dev zlib1g-dev libutfcpp-dev dpkg-dev
   libsdl2-dev libsdl2-mixer-dev libasound2-dev libmp3lame-dev
   libgtest-dev libx11-dev
   xvfb xauth libgl1 libglx-mesa0 libgl1-mesa-dri mesa-utils
@@ -24,7 +26,7 @@ if [ "${1:-}" = release ]; then
     patchelf debootstrap
     # The Windows build (MinGW-w64 and the sources of its libraries) and its test under
     # Wine: wine gives the commands, wine64 runs 64-bit programs without i386 packages.
-    dpkg-dev g++-mingw-w64-x86-64-posix libz-mingw-w64-dev libutfcpp-dev
+    g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
     wine wine64 xdotool
   )
 fi
@@ -38,10 +40,10 @@ else
   sudo=
 fi
 
-# The Windows libraries are built from Debian's source packages, so the archive's
-# deb-src entries must be on (deb822 sources on Debian 12, a sources.list before).
+# assimp, and for Windows every library, is built from Debian's source packages, so the
+# archive's deb-src entries must be on (deb822 sources on Debian 12, a sources.list before).
 update=
-if [ -n "$release" ] && ! apt-cache showsrc glfw3 2>/dev/null | grep -q '^Package:'; then
+if ! apt-cache showsrc assimp 2>/dev/null | grep -q '^Package:'; then
   if [ -f /etc/apt/sources.list.d/debian.sources ]; then
     $sudo sed -i 's/^Types: deb$/Types: deb deb-src/' /etc/apt/sources.list.d/debian.sources
   fi

@@ -71,11 +71,23 @@ owningPackage() {
   return 1
 }
 
+# assimp is ours: Debian's source with the patches in packaging/assimp, built into
+# build/assimp. Its row names the source version and the patch set.
+ownAssimp=$build/assimp
+ownAssimpSource() {
+  local tree
+  tree=$(find "$ownAssimp/src/debian" -maxdepth 1 -type d -name 'assimp-[0-9]*' | head -n 1)
+  [ -n "$tree" ] || fail "no assimp source under $ownAssimp/src/debian (run make build)"
+  echo "${tree##*/assimp-}+norrvale-$(cat "$ownAssimp/stamps/assimp")"
+}
+
 rm -rf "$folder"
 mkdir -p "$folder/lib" "$folder/licences"
 
 cp -r "$stage/shdrs" "$stage/imgs" "$stage/tessmer-trancedemo5.mp3" "$folder/"
 strip --strip-all -o "$folder/norrvale" "$stage/norrvale"
+# The build tree's program also looks in build/assimp; the release looks in lib/ alone.
+patchelf --set-rpath '$ORIGIN/lib' "$folder/norrvale"
 runpath=$(readelf -d "$folder/norrvale" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')
 [ "$runpath" = '$ORIGIN/lib' ] || fail "the program's RUNPATH is '$runpath', not \$ORIGIN/lib"
 
@@ -83,7 +95,9 @@ runpath=$(readelf -d "$folder/norrvale" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p
   echo "Shared libraries in lib/, as built by Debian 12; each package's copyright and"
   echo "licence terms are in the file of the same name in this folder. The sources are"
   echo "Debian's source packages of these versions (https://sources.debian.org/,"
-  echo "https://snapshot.debian.org/)."
+  echo "https://snapshot.debian.org/). assimp is built from Debian's source with the"
+  echo "patches in the demo's packaging/assimp/patches, each with its reason; its version"
+  echo "says which patch set."
   echo
   printf '%-28s %-24s %s\n' soname package version
 } > "$folder/licences/BUNDLED.txt"
@@ -95,10 +109,16 @@ for soname in "${bundleOrder[@]}"; do
   strip --strip-unneeded -o "$folder/lib/$soname" "$source"
   patchelf --set-rpath '$ORIGIN' "$folder/lib/$soname"
   chmod 644 "$folder/lib/$soname"
-  package=$(owningPackage "$source") || fail "no Debian package owns $source, so its licence is unknown"
-  packageVersion=$(dpkg-query -W -f='${Version}' "$package")
+  if [[ $(readlink -f "$source") == "$ownAssimp"/* ]]; then
+    package=assimp
+    packageVersion=$(ownAssimpSource)
+    copyright=$ownAssimp/copyright
+  else
+    package=$(owningPackage "$source") || fail "no Debian package owns $source, so its licence is unknown"
+    packageVersion=$(dpkg-query -W -f='${Version}' "$package")
+    copyright=/usr/share/doc/$package/copyright
+  fi
   printf '%-28s %-24s %s\n' "$soname" "$package" "$packageVersion" >> "$folder/licences/BUNDLED.txt"
-  copyright=/usr/share/doc/$package/copyright
   [ -f "$copyright" ] || fail "$copyright is missing: the licence of $soname cannot be shipped"
   cp "$copyright" "$folder/licences/$package.txt"
 done

@@ -12,27 +12,9 @@ prefix=$deps/prefix
 toolchain=$root/cmake/mingw-w64-x86_64.cmake
 mkdir -p "$deps/src" "$deps/stamps" "$prefix/include"
 
-# Unpacks a source package into src/ unless it is there. When the newest version (a
-# security update, say) cannot be fetched from the mirror, older ones are tried.
-fetch() {
-  local pkg=$1 dir
-  dir=$(find "$deps/src" -maxdepth 1 -type d -name "$pkg-[0-9]*" | head -n 1)
-  if [ -z "$dir" ]; then
-    local version
-    for version in $(apt-cache showsrc "$pkg" | sed -n 's/^Version: //p' | sort -ruV); do
-      if (cd "$deps/src" && apt-get source -qq "$pkg=$version" >/dev/null 2>&1); then
-        break
-      fi
-    done
-    dir=$(find "$deps/src" -maxdepth 1 -type d -name "$pkg-[0-9]*" | head -n 1)
-  fi
-  if [ -z "$dir" ]; then
-    echo "Cannot fetch the Debian source package $pkg" \
-      "(is deb-src enabled? run scripts/setup.sh)" >&2
-    exit 1
-  fi
-  echo "$dir"
-}
+# shellcheck source=../debian-source.sh
+. "$root/packaging/debian-source.sh"
+fetch() { debianSource "$1" "$deps/src"; }
 
 # Configures, builds and installs one CMake project into the prefix, quietly; the
 # whole log stays in build-<name>.log for when something fails.
@@ -69,7 +51,7 @@ build glfw "$(fetch glfw3)" \
 # zlib is linked statically everywhere, so no zlib1.dll has to ship.
 zlibStatic=/usr/x86_64-w64-mingw32/lib/libz.a
 zlibSource=$(fetch zlib)
-build minizip "$root/packaging/windows/minizip" \
+build minizip "$root/packaging/minizip" \
   -DMINIZIP_SOURCE="$zlibSource/contrib/minizip" \
   -DZLIB_LIBRARY_RELEASE="$zlibStatic"
 if [ ! -f "$prefix/lib/pkgconfig/minizip.pc" ]; then
@@ -84,16 +66,13 @@ Cflags: -I\${prefix}/include/minizip
 PC
 fi
 
-# assimp as a DLL that carries zlib, minizip and the C++ runtime inside it; the
-# Debian patches make it include utf8.h and stb_image.h from the system. Debian's
-# patch that links the system's draco (for glTF only, which is left out) is undone,
-# as no draco exists for Windows here. Debian's repack also drops the DLL's version
-# resource, which the MinGW build lists as a source; a bare one stands in.
-assimpSource=$(fetch assimp)
-dracoPatch=$assimpSource/debian/patches/use-system-libdraco.patch
-if patch -d "$assimpSource" -p1 -R -s -f --dry-run <"$dracoPatch" >/dev/null 2>&1; then
-  patch -d "$assimpSource" -p1 -R -s -f <"$dracoPatch"
-fi
+# assimp as a DLL that carries zlib, minizip and the C++ runtime inside it, from the
+# same patched source as on Linux (packaging/assimp); a changed patch set rebuilds it.
+# Debian's repack drops the DLL's version resource, which the MinGW build lists as a
+# source; a bare one stands in.
+assimpSource=$("$root/packaging/assimp/source.sh" "$deps/src/assimp")
+assimpPatchSet=${assimpSource##*/assimp-}
+[ "$(cat "$deps/stamps/assimp-patches" 2>/dev/null)" = "$assimpPatchSet" ] || rm -f "$deps/stamps/assimp"
 mkdir -p "$assimpSource/code/res"
 [ -f "$assimpSource/code/res/assimp.rc" ] || cat >"$assimpSource/code/res/assimp.rc" <<'RC'
 1 VERSIONINFO
@@ -112,6 +91,7 @@ build assimp "$assimpSource" \
   -DASSIMP_WARNINGS_AS_ERRORS=OFF -DASSIMP_INSTALL_PDB=OFF -DASSIMP_BUILD_DRACO=OFF \
   -DCMAKE_CXX_FLAGS="-I$prefix/include/utf8cpp -I$prefix/include" \
   -DCMAKE_SHARED_LINKER_FLAGS="-L$prefix/lib -static-libgcc -static-libstdc++"
+echo "$assimpPatchSet" >"$deps/stamps/assimp-patches"
 
 # SDL2 without the input and system subsystems nothing here uses. Video stays: on
 # Windows SDL's exported API names its window and Direct3D functions regardless.

@@ -22,7 +22,7 @@ cp "$root/packaging/norrvale.txt" "$dist/$name/norrvale.txt"
 # host's package documentation.
 mkdir -p "$dist/$name/licences"
 for package in glfw3 assimp libsdl2 libsdl2-mixer zlib; do
-  copyright=$(find "$deps/src" -maxdepth 3 -path "*/$package-[0-9]*/debian/copyright" | head -n 1)
+  copyright=$(find "$deps/src" -maxdepth 5 -path "*/$package-[0-9]*/debian/copyright" | head -n 1)
   [ -n "$copyright" ] || { echo "no debian/copyright for $package under $deps/src" >&2; exit 1; }
   cp "$copyright" "$dist/$name/licences/$package.txt"
 done

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Builds the demo's assimp for Linux from source.sh's tree, into BUILD_DIR/assimp:
+#   prefix/  the shared libassimp the demo links and the release bundles
+#   asan/    a static one built with AddressSanitizer + UndefinedBehaviorSanitizer, for
+#            the sanitized demo and the fuzzer, so that a fault inside the importer
+#            is reported where it happens
+# Both carry only the OBJ importer, and minizip (from Debian's zlib source) inside them.
+# Each variant leaves a stamp naming the patch set (minizip: zlib's version), so a rerun
+# only checks the stamps and a changed patch set rebuilds.
+#   build-linux.sh [BUILD_DIR]       (default: build)
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(mkdir -p "${1:-build}" && cd "${1:-build}" && pwd)
+out=$build/assimp
+jobs=${JOBS:-$(nproc)}
+mkdir -p "$out/stamps"
+# shellcheck source=../debian-source.sh
+. "$here/../debian-source.sh"
+
+source=$("$here/source.sh" "$out/src")
+patchSet=${source##*/assimp-}
+
+# Configures, builds and installs one CMake project quietly; the whole log stays in
+# build-<name>.log for when something fails.
+build() {
+  local name=$1 key=$2 from=$3 prefix=$4
+  shift 4
+  [ "$(cat "$out/stamps/$name" 2>/dev/null)" = "$key" ] && return 0
+  echo "Building $name ($key)"
+  local log=$out/build-$name.log
+  rm -rf "$out/build-$name" "$prefix"
+  if ! { cmake -S "$from" -B "$out/build-$name" -G "Unix Makefiles" \
+           -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+           -DCMAKE_INSTALL_LIBDIR=lib "$@" &&
+         cmake --build "$out/build-$name" -j "$jobs" &&
+         cmake --install "$out/build-$name"; } >"$log" 2>&1; then
+    tail -n 30 "$log" >&2
+    echo "Building $name failed; the whole log is $log" >&2
+    exit 1
+  fi
+  rm -rf "$out/build-$name"
+  echo "$key" >"$out/stamps/$name"
+}
+
+# pkg-config must find this minizip, not a system one that may be installed.
+minizip=$out/minizip
+pcDir=$minizip/lib/pkgconfig
+zlibSource=$(debianSource zlib "$out/src/debian")
+build minizip "${zlibSource##*/}" "$here/../minizip" "$minizip" -DMINIZIP_SOURCE="$zlibSource/contrib/minizip"
+mkdir -p "$pcDir"
+cat >"$pcDir/minizip.pc" <<PC
+prefix=$minizip
+Name: minizip
+Description: zip archive reading, from zlib's contrib
+Version: 1.2.13
+Libs: -L\${prefix}/lib -lminizip -lz
+Cflags: -I\${prefix}/include/minizip
+PC
+
+common=(
+  -DASSIMP_BUILD_ZLIB=OFF
+  -DASSIMP_BUILD_ALL_IMPORTERS_BY_DEFAULT=OFF -DASSIMP_BUILD_OBJ_IMPORTER=ON
+  -DASSIMP_BUILD_ALL_EXPORTERS_BY_DEFAULT=OFF -DASSIMP_NO_EXPORT=ON
+  -DASSIMP_BUILD_TESTS=OFF -DASSIMP_BUILD_ASSIMP_TOOLS=OFF -DASSIMP_BUILD_SAMPLES=OFF
+  -DASSIMP_WARNINGS_AS_ERRORS=OFF -DASSIMP_BUILD_DRACO=OFF -DASSIMP_INSTALL_PDB=OFF
+  -DCMAKE_CXX_FLAGS="-I/usr/include/utf8cpp"
+)
+# assimp links minizip by name: the search path makes it this static one, never a
+# system libminizip.so that the release would then have to carry.
+PKG_CONFIG_LIBDIR=$pcDir build assimp "$patchSet" "$source" "$out/prefix" "${common[@]}" \
+  -DBUILD_SHARED_LIBS=ON -DCMAKE_SHARED_LINKER_FLAGS="-L$minizip/lib"
+sanitize="-O1 -g -fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanitize-recover=undefined"
+PKG_CONFIG_LIBDIR=$pcDir build assimp-asan "$patchSet" "$source" "$out/asan" "${common[@]}" \
+  -DBUILD_SHARED_LIBS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_FLAGS="-I/usr/include/utf8cpp $sanitize" -DCMAKE_C_FLAGS="$sanitize"
+cp "$source/debian/copyright" "$out/copyright"
