@@ -10,7 +10,7 @@ XVFB      := xvfb-run -a -s "-screen 0 1920x1080x24 -noreset"
 WIN_DIR   := $(BUILD_DIR)/windows
 WIN_DEPS  := $(BUILD_DIR)/windeps
 
-.PHONY: all setup setup-release configure build windows dist-windows dist run test stills bench clean
+.PHONY: all setup setup-release configure build windows dist-windows dist run test stills bench fuzz clean
 
 all: build
 
@@ -71,6 +71,14 @@ stills: build
 # Every benchmark prints its own figures; they run from the stage folder like the demo.
 bench: build
 	@cd $(STAGE_DIR) && $(XVFB) sh -c 'for b in ../bench/*/bench_*; do [ -x "$$b" ] && "$$b"; done'
+
+# Damaged copies of the staged files through the sanitized loaders: N cases from SEED
+# (default: from the clock). Each finding is printed with its one-line reproducer.
+N ?= 1000
+fuzz: build
+	@$(XVFB) python3 tools/fuzz/fuzz.py --harness $(BUILD_DIR)/tools/fuzz/fuzz_load \
+	  --stage $(STAGE_DIR) --work $(BUILD_DIR)/fuzz --cases $(N) --jobs $(JOBS) \
+	  $(if $(SEED),--seed $(SEED))
 
 clean:
 	rm -rf $(BUILD_DIR)
