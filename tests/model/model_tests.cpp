@@ -1,7 +1,9 @@
-// Model: OBJ (and one glTF) files written here are imported and checked for mesh order,
-// copied vertex data, the material families and the per-model texture cache.
+// Model: OBJ files written here (and scenes made by hand, for node trees OBJ cannot hold)
+// are imported and checked for mesh order, copied vertex data, the material families and
+// the per-model texture cache.
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 #include <fstream>
@@ -66,6 +68,38 @@ std::string triangleAt(int n, int firstVertex) {
     return "v " + x + " 0 0\nv " + x1 + " 0 0\nv " + x + " 1 0\nf " + a + " " + b + " " + c + "\n";
 }
 
+// A scene as an importer leaves it, made by hand: one triangle mesh per x given (its first
+// vertex at that x), one plain material, and nodes that name meshes by index. The scene
+// frees them all.
+struct HandScene {
+    aiScene scene;
+    explicit HandScene(const std::vector<float>& meshXs) {
+        scene.mNumMeshes = static_cast<unsigned>(meshXs.size());
+        scene.mMeshes = new aiMesh*[meshXs.size()];
+        for (size_t i = 0; i < meshXs.size(); ++i) {
+            aiMesh* mesh = new aiMesh;
+            float x = meshXs[i];
+            mesh->mNumVertices = 3;
+            mesh->mVertices = new aiVector3D[3]{{x, 0, 0}, {x + 1, 0, 0}, {x, 1, 0}};
+            mesh->mNumFaces = 1;
+            mesh->mFaces = new aiFace[1];
+            mesh->mFaces[0].mNumIndices = 3;
+            mesh->mFaces[0].mIndices = new unsigned[3]{0, 1, 2};
+            scene.mMeshes[i] = mesh;
+        }
+        scene.mNumMaterials = 1;
+        scene.mMaterials = new aiMaterial*[1]{new aiMaterial};
+    }
+    aiNode* node(const std::vector<unsigned>& meshes, std::vector<aiNode*> children = {}) {
+        aiNode* made = new aiNode;
+        made->mNumMeshes = static_cast<unsigned>(meshes.size());
+        made->mMeshes = new unsigned[meshes.size()];
+        std::copy(meshes.begin(), meshes.end(), made->mMeshes);
+        if (!children.empty()) made->addChildren(static_cast<unsigned>(children.size()), children.data());
+        return made;
+    }
+};
+
 // Restores the working directory when the test leaves.
 struct WorkingDirectory {
     std::string saved;
@@ -89,34 +123,14 @@ void dirtyFreedMemory(std::size_t bytes) {
 // ---- mesh order -------------------------------------------------------------
 
 TEST_F(modelImport, meshes_follow_the_nodes_depth_first_with_a_node_before_its_children) {
-    // glTF lets the root itself hold meshes: root (meshes 0 and 10) -> child (20) ->
-    // grandchild (30), then the root's second child (40). assimp also stores them in
-    // the scene in another order than this, so only a node walk gives 0..40.
-    std::vector<float> positions;
-    for (int n = 0; n < 5; ++n) {
-        float x = 10.0f * static_cast<float>(n);
-        float triangle[9] = {x, 0, 0, x + 1, 0, 0, x, 1, 0};
-        positions.insert(positions.end(), triangle, triangle + 9);
-    }
-    std::ofstream(dir.file("tri.bin"), std::ios::binary)
-        .write(reinterpret_cast<const char*>(positions.data()),
-               static_cast<std::streamsize>(positions.size() * sizeof(float)));
-    std::string accessors;
-    for (int n = 0; n < 5; ++n)
-        accessors += std::string(n ? "," : "") + R"({"bufferView":0,"byteOffset":)" +
-                     std::to_string(36 * n) + R"(,"componentType":5126,"count":3,"type":"VEC3"})";
-    writeTextFile(dir.file("tree.gltf"), R"({"asset":{"version":"2.0"},"scene":0,
-        "scenes":[{"nodes":[0]}],
-        "nodes":[{"mesh":0,"children":[1,3]},{"mesh":1,"children":[2]},{"mesh":2},{"mesh":3}],
-        "meshes":[{"primitives":[{"attributes":{"POSITION":0}},{"attributes":{"POSITION":1}}]},
-                  {"primitives":[{"attributes":{"POSITION":2}}]},
-                  {"primitives":[{"attributes":{"POSITION":3}}]},
-                  {"primitives":[{"attributes":{"POSITION":4}}]}],
-        "buffers":[{"uri":"tri.bin","byteLength":180}],
-        "bufferViews":[{"buffer":0,"byteOffset":0,"byteLength":180}],
-        "accessors":[)" + accessors + "]}");
-
-    Model model(dir.file("tree.gltf"));
+    // root (meshes 0 and 10) -> child (20) -> grandchild (30), then the root's second
+    // child (40). The scene stores the meshes in another order, so only a node walk
+    // gives 0..40. OBJ files give no such tree, so the scene is made here.
+    HandScene hand({20, 0, 40, 30, 10});
+    aiNode* grandchild = hand.node({3});
+    hand.scene.mRootNode = hand.node({1, 4}, {hand.node({0}, {grandchild}), hand.node({2})});
+    Model model;
+    model.visitNode(hand.scene.mRootNode, &hand.scene);
     EXPECT_EQ(firstXs(model), (std::vector<float>{0, 10, 20, 30, 40}));
 }
 
@@ -131,16 +145,10 @@ TEST_F(modelImport, obj_objects_come_in_file_order_split_by_material) {
 }
 
 TEST_F(modelImport, mesh_two_nodes_reference_is_uploaded_for_each) {
-    float triangle[9] = {0, 0, 0, 1, 0, 0, 0, 1, 0};
-    std::ofstream(dir.file("one.bin"), std::ios::binary)
-        .write(reinterpret_cast<const char*>(triangle), sizeof(triangle));
-    writeTextFile(dir.file("shared.gltf"), R"({"asset":{"version":"2.0"},"scene":0,
-        "scenes":[{"nodes":[0,1]}], "nodes":[{"mesh":0},{"mesh":0}],
-        "meshes":[{"primitives":[{"attributes":{"POSITION":0}}]}],
-        "buffers":[{"uri":"one.bin","byteLength":36}],
-        "bufferViews":[{"buffer":0,"byteOffset":0,"byteLength":36}],
-        "accessors":[{"bufferView":0,"componentType":5126,"count":3,"type":"VEC3"}]})");
-    Model model(dir.file("shared.gltf"));
+    HandScene hand({0});
+    hand.scene.mRootNode = hand.node({}, {hand.node({0}), hand.node({0})});
+    Model model;
+    model.visitNode(hand.scene.mRootNode, &hand.scene);
     ASSERT_EQ(model.meshes.size(), 2u);
     EXPECT_NE(model.meshes[0].vao, model.meshes[1].vao);
     EXPECT_NE(model.meshes[0].vbo, model.meshes[1].vbo);
