@@ -13,33 +13,23 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(mkdir -p "${1:-build}" && cd "${1:-build}" && pwd)
 out=$build/assimp
-jobs=${JOBS:-$(nproc)}
+export JOBS=${JOBS:-$(nproc)}
 mkdir -p "$out/stamps"
-# shellcheck source=../debian-source.sh
-. "$here/../debian-source.sh"
+# shellcheck source=../from-source.sh
+. "$here/../from-source.sh"
 
 source=$("$here/source.sh" "$out/src")
 patchSet=${source##*/assimp-}
 
-# Configures, builds and installs one CMake project quietly; the whole log stays in
-# build-<name>.log for when something fails.
+# One CMake project into PREFIX, again only when its key (the patch set) changes.
 build() {
   local name=$1 key=$2 from=$3 prefix=$4
   shift 4
   [ "$(cat "$out/stamps/$name" 2>/dev/null)" = "$key" ] && return 0
   echo "Building $name ($key)"
-  local log=$out/build-$name.log
-  rm -rf "$out/build-$name" "$prefix"
-  if ! { cmake -S "$from" -B "$out/build-$name" -G "Unix Makefiles" \
-           -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
-           -DCMAKE_INSTALL_LIBDIR=lib "$@" &&
-         cmake --build "$out/build-$name" -j "$jobs" &&
-         cmake --install "$out/build-$name"; } >"$log" 2>&1; then
-    tail -n 30 "$log" >&2
-    echo "Building $name failed; the whole log is $log" >&2
-    exit 1
-  fi
-  rm -rf "$out/build-$name"
+  rm -rf "$prefix"
+  cmakeInstall "$out/build-$name.log" "$out/build-$name" "$from" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR=lib "$@" || exit 1
   echo "$key" >"$out/stamps/$name"
 }
 

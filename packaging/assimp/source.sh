@@ -9,8 +9,8 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 cache=$(mkdir -p "$1" && cd "$1" && pwd)
-# shellcheck source=../debian-source.sh
-. "$here/../debian-source.sh"
+# shellcheck source=../from-source.sh
+. "$here/../from-source.sh"
 
 patchSet=$(cd "$here/patches" && cat series $(cat series) | sha256sum | cut -c1-12)
 tree=$cache/assimp-$patchSet

@@ -7,35 +7,24 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/../.." && pwd)
 deps=$(mkdir -p "${1:-$root/build/windeps}" && cd "${1:-$root/build/windeps}" && pwd)
-jobs=${JOBS:-2}
 prefix=$deps/prefix
 toolchain=$root/cmake/mingw-w64-x86_64.cmake
 mkdir -p "$deps/src" "$deps/stamps" "$prefix/include"
 
-# shellcheck source=../debian-source.sh
-. "$root/packaging/debian-source.sh"
+# shellcheck source=../from-source.sh
+. "$root/packaging/from-source.sh"
 fetch() { debianSource "$1" "$deps/src"; }
 
-# Configures, builds and installs one CMake project into the prefix, quietly; the
-# whole log stays in build-<name>.log for when something fails.
+# One CMake project for Windows into the prefix, once: a stamp marks it installed.
 build() {
   local name=$1 source=$2
   shift 2
   [ -f "$deps/stamps/$name" ] && return 0
   echo "Building $name for Windows"
-  local log=$deps/build-$name.log
-  rm -rf "$deps/build-$name"
-  if ! { cmake -S "$source" -B "$deps/build-$name" -G "Unix Makefiles" \
-           -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-           -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_FIND_ROOT_PATH="$prefix" \
-           -DCMAKE_PREFIX_PATH="$prefix" "$@" &&
-         cmake --build "$deps/build-$name" -j "$jobs" &&
-         cmake --install "$deps/build-$name"; } >"$log" 2>&1; then
-    tail -n 30 "$log" >&2
-    echo "Building $name for Windows failed; the whole log is $log" >&2
-    exit 1
-  fi
-  rm -rf "$deps/build-$name"
+  cmakeInstall "$deps/build-$name.log" "$deps/build-$name" "$source" \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_FIND_ROOT_PATH="$prefix" \
+    -DCMAKE_PREFIX_PATH="$prefix" "$@" || exit 1
   touch "$deps/stamps/$name"
 }
 

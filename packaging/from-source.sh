@@ -1,6 +1,9 @@
 # Sourced by the scripts that build libraries from Debian's own source packages.
 #   debianSource PKG DIR   prints the unpacked source folder of PKG under DIR, fetching
 #                          it with apt-get source the first time (deb-src must be on).
+#   cmakeInstall LOG WORK SOURCE [CMAKE_ARGS...]
+#                          configures SOURCE in WORK, builds and installs it, quietly
+#                          (JOBS jobs); the whole log stays in LOG for when it fails.
 # When the newest version (a security update, say) cannot be fetched from the mirror,
 # older ones are tried.
 debianSource() {
@@ -21,4 +24,18 @@ debianSource() {
     return 1
   fi
   echo "$dir"
+}
+
+cmakeInstall() {
+  local log=$1 work=$2 from=$3
+  shift 3
+  rm -rf "$work"
+  if ! { cmake -S "$from" -B "$work" -G "Unix Makefiles" "$@" &&
+         cmake --build "$work" -j "${JOBS:-2}" &&
+         cmake --install "$work"; } >"$log" 2>&1; then
+    tail -n 30 "$log" >&2
+    echo "Building $from failed; the whole log is $log" >&2
+    return 1
+  fi
+  rm -rf "$work"
 }
