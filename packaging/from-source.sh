@@ -1,11 +1,11 @@
 # Sourced by the scripts that build libraries from Debian's own source packages.
 #   debianSource PKG DIR   prints the unpacked source folder of PKG under DIR, fetching
 #                          it with apt-get source the first time (deb-src must be on).
+#                          When the newest version (a security update, say) cannot be
+#                          fetched from the mirror, older ones are tried.
 #   cmakeInstall LOG WORK SOURCE [CMAKE_ARGS...]
 #                          configures SOURCE in WORK, builds and installs it, quietly
 #                          (JOBS jobs); the whole log stays in LOG for when it fails.
-# When the newest version (a security update, say) cannot be fetched from the mirror,
-# older ones are tried.
 debianSource() {
   local pkg=$1 into=$2 dir version
   mkdir -p "$into"

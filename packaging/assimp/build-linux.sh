@@ -33,20 +33,11 @@ build() {
   echo "$key" >"$out/stamps/$name"
 }
 
-# pkg-config must find this minizip, not a system one that may be installed.
+# pkg-config must find this minizip (its own .pc), not a system one that may be installed.
 minizip=$out/minizip
-pcDir=$minizip/lib/pkgconfig
 zlibSource=$(debianSource zlib "$out/src/debian")
 build minizip "${zlibSource##*/}" "$here/../minizip" "$minizip" -DMINIZIP_SOURCE="$zlibSource/contrib/minizip"
-mkdir -p "$pcDir"
-cat >"$pcDir/minizip.pc" <<PC
-prefix=$minizip
-Name: minizip
-Description: zip archive reading, from zlib's contrib
-Version: 1.2.13
-Libs: -L\${prefix}/lib -lminizip -lz
-Cflags: -I\${prefix}/include/minizip
-PC
+pcDir=$minizip/lib/pkgconfig
 
 common=(
   -DASSIMP_BUILD_ZLIB=OFF

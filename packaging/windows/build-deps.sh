@@ -43,25 +43,12 @@ zlibSource=$(fetch zlib)
 build minizip "$root/packaging/minizip" \
   -DMINIZIP_SOURCE="$zlibSource/contrib/minizip" \
   -DZLIB_LIBRARY_RELEASE="$zlibStatic"
-if [ ! -f "$prefix/lib/pkgconfig/minizip.pc" ]; then
-  mkdir -p "$prefix/lib/pkgconfig"
-  cat >"$prefix/lib/pkgconfig/minizip.pc" <<PC
-prefix=$prefix
-Name: minizip
-Description: zip archive reading, from zlib's contrib
-Version: 1.2.13
-Libs: -L\${prefix}/lib -lminizip $zlibStatic
-Cflags: -I\${prefix}/include/minizip
-PC
-fi
-
 # assimp as a DLL that carries zlib, minizip and the C++ runtime inside it, from the
-# same patched source as on Linux (packaging/assimp); a changed patch set rebuilds it.
+# same patched source as on Linux (packaging/assimp); its stamp is named after the
+# patched tree, so a changed patch set rebuilds it.
 # Debian's repack drops the DLL's version resource, which the MinGW build lists as a
 # source; a bare one stands in.
 assimpSource=$("$root/packaging/assimp/source.sh" "$deps/src/assimp")
-assimpPatchSet=${assimpSource##*/assimp-}
-[ "$(cat "$deps/stamps/assimp-patches" 2>/dev/null)" = "$assimpPatchSet" ] || rm -f "$deps/stamps/assimp"
 mkdir -p "$assimpSource/code/res"
 [ -f "$assimpSource/code/res/assimp.rc" ] || cat >"$assimpSource/code/res/assimp.rc" <<'RC'
 1 VERSIONINFO
@@ -71,7 +58,7 @@ BEGIN
 END
 RC
 PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig \
-build assimp "$assimpSource" \
+build "${assimpSource##*/}" "$assimpSource" \
   -DBUILD_SHARED_LIBS=ON -DASSIMP_BUILD_ZLIB=OFF \
   -DZLIB_LIBRARY_REL="$zlibStatic" -DZLIB_LIBRARY_DBG="$zlibStatic" \
   -DASSIMP_BUILD_ALL_IMPORTERS_BY_DEFAULT=OFF -DASSIMP_BUILD_OBJ_IMPORTER=ON \
@@ -80,7 +67,6 @@ build assimp "$assimpSource" \
   -DASSIMP_WARNINGS_AS_ERRORS=OFF -DASSIMP_INSTALL_PDB=OFF -DASSIMP_BUILD_DRACO=OFF \
   -DCMAKE_CXX_FLAGS="-I$prefix/include/utf8cpp -I$prefix/include" \
   -DCMAKE_SHARED_LINKER_FLAGS="-L$prefix/lib -static-libgcc -static-libstdc++"
-echo "$assimpPatchSet" >"$deps/stamps/assimp-patches"
 
 # SDL2 without the input and system subsystems nothing here uses. Video stays: on
 # Windows SDL's exported API names its window and Direct3D functions regardless.
