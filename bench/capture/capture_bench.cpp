@@ -55,14 +55,12 @@ int main(int argc, char** argv) {
     if (chdir(CAPTURE_DEFAULT_STAGE) != 0) return 1;
 
     std::string error;
-    GLFWwindow* window = openDemoWindow(error);
-    if (!window) {
+    auto demo = std::make_unique<DemoState>();
+    std::fflush(stdout);
+    if (!startDemo(*demo, error)) {
         std::fprintf(stderr, "capture_bench: %s\n", error.c_str());
         return 1;
     }
-    auto demo = std::make_unique<DemoState>();
-    std::fflush(stdout);
-    buildSceneResources(demo->res, demo->loop);
     std::fflush(stdout);
 
     std::printf("\ncapture speed, %g s from the middle of each window at %g fps, %s readback, 1920x1080, "
@@ -79,7 +77,7 @@ int main(int argc, char** argv) {
         options.outPath = out;
         options.warmupRate = 0.0;
         options.pboReadback = pbo;
-        CaptureResult r = runCapture(window, options, AudioPlan{},
+        CaptureResult r = runCapture(demo->window, options, AudioPlan{},
                                      FrameSource{drawDemoFrame, demo.get()}, true);
         if (!r.ok) {
             std::fprintf(stderr, "capture_bench: %s\n", r.error.c_str());

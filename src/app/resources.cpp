@@ -80,6 +80,41 @@ std::vector<PreloadStep> preloadPlan() {
 
 } // namespace
 
+// Every program with its two source files, in the order the set-up builds them.
+//   program                              vertex source                           fragment source
+const SceneProgramSource kSceneProgramSources[kSceneProgramCount] = {
+    {&SceneResources::pointLastShader,    "shdrs/pointTest3-texture.vs",          "shdrs/pointTestLast.fs"},
+    {&SceneResources::point12Shader,      "shdrs/pointTest2.vs",                  "shdrs/pointTest12.fs"},
+    {&SceneResources::point15Shader,      "shdrs/pointTest3-texture.vs",          "shdrs/pointTest15-texture.fs"},
+    {&SceneResources::planetShader,       "shdrs/10.3.planet.vs",                 "shdrs/10.3.planet.fs"},
+    {&SceneResources::fragCoordSkyShader, "shdrs/6.FragCoordTest.skybox.vs",      "shdrs/6.Alt.FragCoordTest.skybox2.fs"},
+    {&SceneResources::planetShader2,      "shdrs/10.3.planet.vs",                 "shdrs/10.3.planet.fs"},
+    {&SceneResources::reflectShader,      "shdrs/1.reflect.model_loading.vs",     "shdrs/1.reflect.model_loading.fs"},
+    {&SceneResources::wellSkyShader,      "shdrs/well.skybox.vs",                 "shdrs/6.2.skybox.fs"},
+    {&SceneResources::titleSkyShader,     "shdrs/6.5.skybox.vs",                  "shdrs/6.2.skybox.fs"},
+    {&SceneResources::model13Shader,      "shdrs/1.3.model_loading.vs",           "shdrs/1.model_loading.fs"},
+    {&SceneResources::forestSkyShader,    "shdrs/6.FragCoordTest.skybox.vs",      "shdrs/6.Refr.FragCoordTest.Forest.skybox.fs"},
+    {&SceneResources::refractShader,      "shdrs/1.refract.model_loading.vs",     "shdrs/1.refract.model_loading.fs"},
+    {&SceneResources::duckCitySkyShader,  "shdrs/DuckCity.VertexS.vs",            "shdrs/6.2.skybox.fs"},
+    {&SceneResources::modelShader,        "shdrs/1.model_loading.vs",             "shdrs/1.model_loading.fs"},
+    {&SceneResources::tampereSkyShader,   "shdrs/6.Tampere.skybox.vs",            "shdrs/6.Tampere.skybox.fs"},
+    {&SceneResources::instancingShader,   "shdrs/instancing2.vs",                 "shdrs/instancing3.fs"},
+    {&SceneResources::stencilColorShader, "shdrs/instancing2.vs",                 "shdrs/2.stencil_single_color.fs"},
+};
+
+namespace {
+
+// The programs are built between the model loads, so the set-up takes the table a
+// run of rows at a time.
+void buildScenePrograms(SceneResources& res, int first, int last) {
+    for (int i = first; i < last; ++i) {
+        const SceneProgramSource& row = kSceneProgramSources[i];
+        res.*row.program = ShaderProgram(row.vertexPath, row.fragmentPath);
+    }
+}
+
+} // namespace
+
 void startResourcePreload() { startPreload(preloadPlan()); }
 
 void buildSceneResources(SceneResources& res, LoopValues& loop) {
@@ -100,36 +135,13 @@ void buildSceneResources(SceneResources& res, LoopValues& loop) {
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_PROGRAM_POINT_SIZE);
 
-    res.pointLastShader = ShaderProgram("shdrs/pointTest3-texture.vs", "shdrs/pointTestLast.fs");
-    res.point12Shader = ShaderProgram("shdrs/pointTest2.vs", "shdrs/pointTest12.fs");
-    res.point15Shader = ShaderProgram("shdrs/pointTest3-texture.vs", "shdrs/pointTest15-texture.fs");
-    res.planetShader = ShaderProgram("shdrs/10.3.planet.vs", "shdrs/10.3.planet.fs");
-    res.fragCoordSkyShader = ShaderProgram("shdrs/6.FragCoordTest.skybox.vs",
-                                           "shdrs/6.Alt.FragCoordTest.skybox2.fs");
-    res.planetShader2 = ShaderProgram("shdrs/10.3.planet.vs", "shdrs/10.3.planet.fs");
-    res.reflectShader = ShaderProgram("shdrs/1.reflect.model_loading.vs",
-                                      "shdrs/1.reflect.model_loading.fs");
-    res.wellSkyShader = ShaderProgram("shdrs/well.skybox.vs", "shdrs/6.2.skybox.fs");
-    res.titleSkyShader = ShaderProgram("shdrs/6.5.skybox.vs", "shdrs/6.2.skybox.fs");
-    res.model13Shader = ShaderProgram("shdrs/1.3.model_loading.vs", "shdrs/1.model_loading.fs");
-
+    buildScenePrograms(res, 0, 10);
     res.donutModel = Model(kDonutFile);
-
-    res.forestSkyShader = ShaderProgram("shdrs/6.FragCoordTest.skybox.vs",
-                                        "shdrs/6.Refr.FragCoordTest.Forest.skybox.fs");
-    res.refractShader = ShaderProgram("shdrs/1.refract.model_loading.vs",
-                                      "shdrs/1.refract.model_loading.fs");
-
+    buildScenePrograms(res, 10, 12);
     res.forestShipModel = Model(kForestShipFile);
-
-    res.duckCitySkyShader = ShaderProgram("shdrs/DuckCity.VertexS.vs", "shdrs/6.2.skybox.fs");
-    res.modelShader = ShaderProgram("shdrs/1.model_loading.vs", "shdrs/1.model_loading.fs");
-
+    buildScenePrograms(res, 12, 14);
     res.duckModel = Model(kDuckFile);
-
-    res.tampereSkyShader = ShaderProgram("shdrs/6.Tampere.skybox.vs", "shdrs/6.Tampere.skybox.fs");
-    res.instancingShader = ShaderProgram("shdrs/instancing2.vs", "shdrs/instancing3.fs");
-    res.stencilColorShader = ShaderProgram("shdrs/instancing2.vs", "shdrs/2.stencil_single_color.fs");
+    buildScenePrograms(res, 14, 17);
 
     res.donutModel2 = Model(kDonutFile);
     res.duckModel2 = Model(kDuckFile);

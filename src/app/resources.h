@@ -44,6 +44,15 @@ struct LoopValues {
     float mixItUpValue = 0.0f;
 };
 
+// Where each program's sources are, for the tools that rebuild programs while they run.
+struct SceneProgramSource {
+    ShaderProgram SceneResources::*program;
+    const char* vertexPath;
+    const char* fragmentPath;
+};
+constexpr int kSceneProgramCount = 17;
+extern const SceneProgramSource kSceneProgramSources[kSceneProgramCount];
+
 // The greeting logos, 1 to 13, in load order.
 extern const char* const kGreetLogoPaths[13];
 

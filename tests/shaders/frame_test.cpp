@@ -2,7 +2,7 @@
 // of every scene window shows a picture, not the clear colour, with the sky covering
 // the whole frame where one is drawn.
 #include "app/resources.h"
-#include "frame_capture.h"
+#include "demo_frames.h"
 #include "gl_context.h"
 #include <algorithm>
 #include <filesystem>

@@ -9,7 +9,7 @@
 //   [readback]  glReadPixels through a pair of pixel-pack buffers
 //   [progress]  durations, sizes and the status line
 //   [loop]      stepping the clock, drawing, reading, presenting
-//   [demo]      the demo's window and frame as a frame source
+//   [demo]      the demo's frame as a frame source
 #include "capture.h"
 #include "app/timeline.h"
 #include "gfx/gl.h"
@@ -564,52 +564,6 @@ CaptureResult runCapture(GLFWwindow* window, const CaptureOptions& options,
 // =================================================================================
 // [demo]
 // =================================================================================
-
-namespace {
-
-bool framebufferIs(GLFWwindow* window, int width, int height) {
-    int w = 0, h = 0;
-    glfwGetFramebufferSize(window, &w, &h);
-    return w == width && h == height;
-}
-
-} // namespace
-
-GLFWwindow* openDemoWindow(std::string& error) {
-    if (!glfwInit()) {
-        error = "no display to open a window on (run it under xvfb-run, as make video does)";
-        return nullptr;
-    }
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-
-    GLFWwindow* window = glfwCreateWindow(1920, 1080, "", glfwGetPrimaryMonitor(), nullptr);
-    if (window && !framebufferIs(window, 1920, 1080)) {
-        // A monitor without a 1920 x 1080 mode: the frames must still be that size.
-        glfwDestroyWindow(window);
-        window = nullptr;
-    }
-    if (!window) {
-        glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
-        window = glfwCreateWindow(1920, 1080, "norrvale capture", nullptr, nullptr);
-    }
-    if (!window || !framebufferIs(window, 1920, 1080)) {
-        error = "cannot open a 1920 x 1080 OpenGL 3.3 core window";
-        if (window) glfwDestroyWindow(window);
-        glfwTerminate();
-        return nullptr;
-    }
-    glfwMakeContextCurrent(window);
-    glfwSetFramebufferSizeCallback(window, onFramebufferResize);
-    glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_DISABLED);
-    if (!gladLoadGL(glfwGetProcAddress)) {
-        error = "cannot load the OpenGL entry points";
-        glfwTerminate();
-        return nullptr;
-    }
-    return window;
-}
 
 void drawDemoFrame(void* state) {
     DemoState& demo = *static_cast<DemoState*>(state);

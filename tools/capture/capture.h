@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 #include <sys/types.h>
-#include "app/resources.h"
+#include "demo_frames.h"
 
 struct GLFWwindow;
 
@@ -161,17 +161,6 @@ CaptureResult runCapture(GLFWwindow* window, const CaptureOptions& options,
 // ---------------------------------------------------------------------------------
 // The demo as a frame source
 // ---------------------------------------------------------------------------------
-
-// Opens the window as the demo does: GLFW initialised first (the clock starts),
-// a 3.3 core context, fullscreen 1920 x 1080 on the primary monitor, falling back to
-// a visible window of that size; context current, resize callback, cursor hidden,
-// GL loaded. Null with a reason when no 1920 x 1080 framebuffer could be had.
-GLFWwindow* openDemoWindow(std::string& error);
-
-struct DemoState {
-    SceneResources res;
-    LoopValues loop;
-};
 
 // The demo's frame for a FrameSource (user = DemoState*): demoTime from the clock,
 // the clear and the timeline's scene, exactly as the frame loop does it.

@@ -48,15 +48,13 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    GLFWwindow* window = openDemoWindow(error);
-    if (!window) {
+    auto demo = std::make_unique<DemoState>();
+    if (!startDemo(*demo, error)) {
         std::fprintf(stderr, "capture: %s\n", error.c_str());
         return 1;
     }
-    auto demo = std::make_unique<DemoState>();
-    buildSceneResources(demo->res, demo->loop);
     // The clock started at glfwInit, as in the demo: this is where its music would start.
-    const double setupSeconds = glfwGetTime();
+    const double setupSeconds = demo->setupSeconds;
 
     bool haveAudio = options.withAudio && fs::is_regular_file(options.soundtrackPath);
     if (options.withAudio && !haveAudio) {
@@ -77,13 +75,10 @@ int main(int argc, char** argv) {
                  schedule.count, schedule.fps, options.fromDemo, options.toDemo,
                  formatDuration(scheduleSeconds(schedule)).c_str());
 
-    CaptureResult result = runCapture(window, options, audio, FrameSource{drawDemoFrame, demo.get()},
+    CaptureResult result = runCapture(demo->window, options, audio, FrameSource{drawDemoFrame, demo.get()},
                                       false);
 
-    // The demo's own end-of-timeline shutdown.
-    deleteShutdownGeometry(demo->res.geometry, LoopEnd::timelineOver);
-    glfwTerminate();
-    releaseSceneResources(demo->res);
+    endDemo(*demo);
 
     if (!result.ok) {
         std::fprintf(stderr, "capture: %s\n", result.error.c_str());

@@ -2,7 +2,7 @@
 // content and writes each as a PNG, plus one contact sheet labelled with the times.
 //   stills [demoTime ...]      (no times: a few from every scene window)
 #include "app/resources.h"
-#include "frame_capture.h"
+#include "demo_frames.h"
 #include "gfx/gl.h"
 #include <GLFW/glfw3.h>
 #include <stb/stb_image_resize.h>
@@ -115,14 +115,14 @@ int main(int argc, char** argv) {
     fs::create_directories(outDir);
     std::filesystem::current_path(NORRVALE_STAGE);
 
-    GLFWwindow* window = openDemoWindow();
-    if (!window) {
-        std::printf("stills: no GL 3.3 window (run under xvfb-run)\n");
+    std::string error;
+    DemoState demo;
+    if (!startDemo(demo, error)) {
+        std::printf("stills: %s\n", error.c_str());
         return 1;
     }
-    SceneResources res;
-    LoopValues loop;
-    buildSceneResources(res, loop);
+    SceneResources& res = demo.res;
+    LoopValues& loop = demo.loop;
 
     Font font = loadFont(kFontPath);
     int rows = (int(times.size()) + kSheetColumns - 1) / kSheetColumns;
@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
         float t = times[i];
         drawFrameAfterLeadIn(t, res, loop);
         Picture frame = readFrame();
-        glfwSwapBuffers(window);
+        glfwSwapBuffers(demo.window);
         char name[64];
         std::snprintf(name, sizeof name, "still_%07.2f.png", t);
         stbi_write_png((outDir / name).string().c_str(), frame.width, frame.height, 3,
@@ -147,7 +147,6 @@ int main(int argc, char** argv) {
     stbi_write_png(sheetPath.string().c_str(), sheet.width, sheet.height, 3, sheet.rgb.data(), sheet.width * 3);
     std::printf("%s\n", sheetPath.string().c_str());
 
-    glfwTerminate();
-    releaseSceneResources(res);
+    endDemo(demo);
     return 0;
 }
