@@ -81,25 +81,25 @@ std::vector<PreloadStep> preloadPlan() {
 } // namespace
 
 // Every program with its two source files, in the order the set-up builds them.
-//   program                              vertex source                           fragment source
+//   name                  program                              vertex source                           fragment source
 const SceneProgramSource kSceneProgramSources[kSceneProgramCount] = {
-    {&SceneResources::pointLastShader,    "shdrs/pointTest3-texture.vs",          "shdrs/pointTestLast.fs"},
-    {&SceneResources::point12Shader,      "shdrs/pointTest2.vs",                  "shdrs/pointTest12.fs"},
-    {&SceneResources::point15Shader,      "shdrs/pointTest3-texture.vs",          "shdrs/pointTest15-texture.fs"},
-    {&SceneResources::planetShader,       "shdrs/10.3.planet.vs",                 "shdrs/10.3.planet.fs"},
-    {&SceneResources::fragCoordSkyShader, "shdrs/6.FragCoordTest.skybox.vs",      "shdrs/6.Alt.FragCoordTest.skybox2.fs"},
-    {&SceneResources::planetShader2,      "shdrs/10.3.planet.vs",                 "shdrs/10.3.planet.fs"},
-    {&SceneResources::reflectShader,      "shdrs/1.reflect.model_loading.vs",     "shdrs/1.reflect.model_loading.fs"},
-    {&SceneResources::wellSkyShader,      "shdrs/well.skybox.vs",                 "shdrs/6.2.skybox.fs"},
-    {&SceneResources::titleSkyShader,     "shdrs/6.5.skybox.vs",                  "shdrs/6.2.skybox.fs"},
-    {&SceneResources::model13Shader,      "shdrs/1.3.model_loading.vs",           "shdrs/1.model_loading.fs"},
-    {&SceneResources::forestSkyShader,    "shdrs/6.FragCoordTest.skybox.vs",      "shdrs/6.Refr.FragCoordTest.Forest.skybox.fs"},
-    {&SceneResources::refractShader,      "shdrs/1.refract.model_loading.vs",     "shdrs/1.refract.model_loading.fs"},
-    {&SceneResources::duckCitySkyShader,  "shdrs/DuckCity.VertexS.vs",            "shdrs/6.2.skybox.fs"},
-    {&SceneResources::modelShader,        "shdrs/1.model_loading.vs",             "shdrs/1.model_loading.fs"},
-    {&SceneResources::tampereSkyShader,   "shdrs/6.Tampere.skybox.vs",            "shdrs/6.Tampere.skybox.fs"},
-    {&SceneResources::instancingShader,   "shdrs/instancing2.vs",                 "shdrs/instancing3.fs"},
-    {&SceneResources::stencilColorShader, "shdrs/instancing2.vs",                 "shdrs/2.stencil_single_color.fs"},
+    {"pointLastShader",    &SceneResources::pointLastShader,    "shdrs/pointTest3-texture.vs",          "shdrs/pointTestLast.fs"},
+    {"point12Shader",      &SceneResources::point12Shader,      "shdrs/pointTest2.vs",                  "shdrs/pointTest12.fs"},
+    {"point15Shader",      &SceneResources::point15Shader,      "shdrs/pointTest3-texture.vs",          "shdrs/pointTest15-texture.fs"},
+    {"planetShader",       &SceneResources::planetShader,       "shdrs/10.3.planet.vs",                 "shdrs/10.3.planet.fs"},
+    {"fragCoordSkyShader", &SceneResources::fragCoordSkyShader, "shdrs/6.FragCoordTest.skybox.vs",      "shdrs/6.Alt.FragCoordTest.skybox2.fs"},
+    {"planetShader2",      &SceneResources::planetShader2,      "shdrs/10.3.planet.vs",                 "shdrs/10.3.planet.fs"},
+    {"reflectShader",      &SceneResources::reflectShader,      "shdrs/1.reflect.model_loading.vs",     "shdrs/1.reflect.model_loading.fs"},
+    {"wellSkyShader",      &SceneResources::wellSkyShader,      "shdrs/well.skybox.vs",                 "shdrs/6.2.skybox.fs"},
+    {"titleSkyShader",     &SceneResources::titleSkyShader,     "shdrs/6.5.skybox.vs",                  "shdrs/6.2.skybox.fs"},
+    {"model13Shader",      &SceneResources::model13Shader,      "shdrs/1.3.model_loading.vs",           "shdrs/1.model_loading.fs"},
+    {"forestSkyShader",    &SceneResources::forestSkyShader,    "shdrs/6.FragCoordTest.skybox.vs",      "shdrs/6.Refr.FragCoordTest.Forest.skybox.fs"},
+    {"refractShader",      &SceneResources::refractShader,      "shdrs/1.refract.model_loading.vs",     "shdrs/1.refract.model_loading.fs"},
+    {"duckCitySkyShader",  &SceneResources::duckCitySkyShader,  "shdrs/DuckCity.VertexS.vs",            "shdrs/6.2.skybox.fs"},
+    {"modelShader",        &SceneResources::modelShader,        "shdrs/1.model_loading.vs",             "shdrs/1.model_loading.fs"},
+    {"tampereSkyShader",   &SceneResources::tampereSkyShader,   "shdrs/6.Tampere.skybox.vs",            "shdrs/6.Tampere.skybox.fs"},
+    {"instancingShader",   &SceneResources::instancingShader,   "shdrs/instancing2.vs",                 "shdrs/instancing3.fs"},
+    {"stencilColorShader", &SceneResources::stencilColorShader, "shdrs/instancing2.vs",                 "shdrs/2.stencil_single_color.fs"},
 };
 
 namespace {

@@ -46,6 +46,7 @@ struct LoopValues {
 
 // Where each program's sources are, for the tools that rebuild programs while they run.
 struct SceneProgramSource {
+    const char* name;
     ShaderProgram SceneResources::*program;
     const char* vertexPath;
     const char* fragmentPath;

@@ -18,6 +18,13 @@ bool framebufferIs(GLFWwindow* window, int width, int height) {
     return w == width && h == height;
 }
 
+// The context every tool draws the scenes in: the demo's own request.
+void askForDemoContext() {
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+}
+
 } // namespace
 
 GLFWwindow* openDemoWindow(std::string& error) {
@@ -25,9 +32,7 @@ GLFWwindow* openDemoWindow(std::string& error) {
         error = "no display to open a window on (run it under xvfb-run)";
         return nullptr;
     }
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    askForDemoContext();
 
     GLFWwindow* window = glfwCreateWindow(kFrameWidth, kFrameHeight, "", glfwGetPrimaryMonitor(), nullptr);
     if (window && !framebufferIs(window, kFrameWidth, kFrameHeight)) {
@@ -56,12 +61,38 @@ GLFWwindow* openDemoWindow(std::string& error) {
     return window;
 }
 
+GLFWwindow* openToolWindow(int width, int height, const char* title, std::string& error) {
+    if (!glfwInit()) {
+        error = "no display to open a window on";
+        return nullptr;
+    }
+    glfwDefaultWindowHints();
+    askForDemoContext();
+    glfwWindowHint(GLFW_RESIZABLE, GLFW_TRUE);
+    GLFWwindow* window = glfwCreateWindow(width, height, title, nullptr, nullptr);
+    if (!window) {
+        error = "cannot open an OpenGL 3.3 core window";
+        return nullptr;
+    }
+    glfwMakeContextCurrent(window);
+    if (!gladLoadGL(glfwGetProcAddress)) {
+        error = "cannot load the OpenGL entry points";
+        glfwDestroyWindow(window);
+        return nullptr;
+    }
+    return window;
+}
+
 bool startDemo(DemoState& demo, std::string& error) {
     demo.window = openDemoWindow(error);
     if (!demo.window) return false;
+    buildDemo(demo);
+    return true;
+}
+
+void buildDemo(DemoState& demo) {
     buildSceneResources(demo.res, demo.loop);
     demo.setupSeconds = glfwGetTime();
-    return true;
 }
 
 void endDemo(DemoState& demo) {
@@ -83,7 +114,42 @@ void drawFrameAfterLeadIn(float demoTime, SceneResources& res, LoopValues& loop)
     drawFrameAt(demoTime, res, loop);
 }
 
-Picture readFrame() {
+FrameTarget makeFrameTarget() {
+    FrameTarget target;
+    glGenRenderbuffers(1, &target.colour);
+    glBindRenderbuffer(GL_RENDERBUFFER, target.colour);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, kFrameWidth, kFrameHeight);
+    glGenRenderbuffers(1, &target.depthStencil);
+    glBindRenderbuffer(GL_RENDERBUFFER, target.depthStencil);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, kFrameWidth, kFrameHeight);
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    GLint previous = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previous);
+    glGenFramebuffers(1, &target.framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, target.colour);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                              target.depthStencil);
+    glBindFramebuffer(GL_FRAMEBUFFER, GLuint(previous));
+    return target;
+}
+
+void deleteFrameTarget(FrameTarget& target) {
+    glDeleteFramebuffers(1, &target.framebuffer);
+    glDeleteRenderbuffers(1, &target.colour);
+    glDeleteRenderbuffers(1, &target.depthStencil);
+    target = FrameTarget();
+}
+
+void bindFrameTarget(const FrameTarget& target) {
+    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+    glViewport(0, 0, kFrameWidth, kFrameHeight);
+}
+
+namespace {
+
+// Whatever the current read buffer holds, as top-down rows.
+Picture readTopDown() {
     Picture picture;
     picture.width = kFrameWidth;
     picture.height = kFrameHeight;
@@ -91,12 +157,45 @@ Picture readFrame() {
     std::vector<unsigned char> bottomUp(picture.rgb.size());
     glFinish();
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
     glReadPixels(0, 0, kFrameWidth, kFrameHeight, GL_RGB, GL_UNSIGNED_BYTE, bottomUp.data());
     const size_t row = size_t(kFrameWidth) * 3;
     for (int y = 0; y < kFrameHeight; ++y)
         std::memcpy(&picture.rgb[y * row], &bottomUp[(kFrameHeight - 1 - y) * row], row);
     return picture;
+}
+
+} // namespace
+
+Picture readFrame() {
+    glReadBuffer(GL_BACK);
+    return readTopDown();
+}
+
+Picture readFramebuffer(unsigned framebuffer) {
+    GLint previous = 0;
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &previous);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+    glReadBuffer(GL_COLOR_ATTACHMENT0);
+    Picture picture = readTopDown();
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(previous));
+    return picture;
+}
+
+//   from     to       (demoTime)
+const TimelineWindow kTimelineWindows[kTimelineWindowCount] = {
+    {-kDemoClockOffset, 20.0f},
+    {20.0f,             40.0f},
+    {40.0f,             95.0f},
+    {95.0f,             130.0f},
+    {130.0f,            160.0f},
+    {160.0f,            247.0f},
+    {247.0f,            kTimelineEnd},
+};
+
+int sceneWindowAt(float demoTime) {
+    for (int i = 0; i < kTimelineWindowCount; ++i)
+        if (demoTime < kTimelineWindows[i].to) return i + 1;
+    return 0;
 }
 
 namespace {

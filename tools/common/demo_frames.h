@@ -1,6 +1,6 @@
-// The start-up and frame drawing the tools share (capture, stills, the frame tests and
-// benchmarks): the demo's own window, resources and drawFrame, driven by a demo time
-// the tool chooses instead of the wall clock, and the picture read back.
+// The start-up and frame drawing the tools share (capture, stills, the preview, the
+// frame tests and benchmarks): the demo's own window, resources and drawFrame, driven
+// by a demo time the tool chooses instead of the wall clock, and the picture read back.
 #pragma once
 #include <cstddef>
 #include <string>
@@ -25,6 +25,11 @@ struct Picture {
 // GL loaded. Null with a reason when no 1920 x 1080 framebuffer could be had.
 GLFWwindow* openDemoWindow(std::string& error);
 
+// A normal, resizable window of the given size for a tool that shows the frames scaled
+// (the preview): the same 3.3 core context, current and loaded, but neither the demo's
+// resize callback nor a hidden cursor. Null with a reason when none could be had.
+GLFWwindow* openToolWindow(int width, int height, const char* title, std::string& error);
+
 struct DemoState {
     GLFWwindow* window = nullptr;
     SceneResources res;
@@ -35,6 +40,8 @@ struct DemoState {
 // The demo's start-up in the current folder (the stage): the window, then every
 // resource in the demo's order. False with a reason when no window could be had.
 bool startDemo(DemoState& demo, std::string& error);
+// The same start-up in a window the tool opened itself (demo.window, context current).
+void buildDemo(DemoState& demo);
 // The demo's end-of-timeline shutdown.
 void endDemo(DemoState& demo);
 
@@ -46,8 +53,34 @@ void drawFrameAt(float demoTime, SceneResources& res, LoopValues& loop);
 // a few frames leading up to demoTime set it as a real run would.
 void drawFrameAfterLeadIn(float demoTime, SceneResources& res, LoopValues& loop);
 
+// A 1920 x 1080 frame off screen, with the depth and stencil the demo's window has. The
+// tools draw the scenes into one so that their frames come out alike whatever window
+// they have: a driver may rasterise triangle edges into a window's own buffer and into
+// a framebuffer object differently.
+struct FrameTarget {
+    unsigned framebuffer = 0, colour = 0, depthStencil = 0;
+};
+FrameTarget makeFrameTarget();
+void deleteFrameTarget(FrameTarget& target);
+// Binds the target for drawing, with the viewport the scenes draw at.
+void bindFrameTarget(const FrameTarget& target);
+
 // The back buffer of the current frame, flipped to top-down rows.
 Picture readFrame();
+// The same from a framebuffer object's first colour attachment (a tool that draws the
+// frames off screen); the frame buffer bindings are left as they were.
+Picture readFramebuffer(unsigned framebuffer);
+
+// The timeline's seven scene windows with the demo times that bound them; the first
+// opens where the clock starts.
+struct TimelineWindow {
+    float from, to;
+};
+constexpr int kTimelineWindowCount = 7;
+extern const TimelineWindow kTimelineWindows[kTimelineWindowCount];
+// The window, 1 to 7, whose half-open span [from, to) holds demoTime (anything before
+// the clock starts counts as the first); 0 from the end of the timeline on.
+int sceneWindowAt(float demoTime);
 
 // Rebuilds one of the scene programs from the given sources, for tools that change
 // shaders while they run. The new program takes over the old one's sampler units (the

@@ -38,13 +38,6 @@ constexpr int kLabelHeight = 34;
 constexpr float kLabelPixels = 22.0f;
 const char* const kFontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
-int sceneWindow(float t) {
-    const float bounds[] = {20, 40, 95, 130, 160, 247, 265};
-    for (int i = 0; i < 7; ++i)
-        if (t < bounds[i]) return i + 1;
-    return 0;
-}
-
 struct Font {
     std::vector<unsigned char> data;
     stbtt_fontinfo info{};
@@ -100,7 +93,7 @@ void placeThumbnail(Picture& sheet, const Picture& frame, int cell, const Font& 
         std::copy_n(&thumb[size_t(y) * kThumbWidth * 3], kThumbWidth * 3,
                     &sheet.rgb[(size_t(top + y) * sheet.width + left) * 3]);
     char label[64];
-    std::snprintf(label, sizeof label, "t = %.2f   window %d", t, sceneWindow(t));
+    std::snprintf(label, sizeof label, "t = %.2f   window %d", t, sceneWindowAt(t));
     drawText(sheet, font, label, left + 10, top + kThumbHeight + 25);
 }
 
@@ -131,10 +124,13 @@ int main(int argc, char** argv) {
     sheet.height = rows * (kThumbHeight + kLabelHeight);
     sheet.rgb.assign(size_t(sheet.width) * sheet.height * 3, 24);
 
+    // Drawn off screen as the preview draws them, so that the two show the same pixels.
+    FrameTarget target = makeFrameTarget();
     for (size_t i = 0; i < times.size(); ++i) {
         float t = times[i];
+        bindFrameTarget(target);
         drawFrameAfterLeadIn(t, res, loop);
-        Picture frame = readFrame();
+        Picture frame = readFramebuffer(target.framebuffer);
         glfwSwapBuffers(demo.window);
         char name[64];
         std::snprintf(name, sizeof name, "still_%07.2f.png", t);
