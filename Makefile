@@ -10,7 +10,7 @@ XVFB      := xvfb-run -a -s "-screen 0 1920x1080x24 -noreset"
 WIN_DIR   := $(BUILD_DIR)/windows
 WIN_DEPS  := $(BUILD_DIR)/windeps
 
-.PHONY: all setup setup-release configure build windows dist-windows dist run test stills bench fuzz clean
+.PHONY: all setup setup-release configure build windows dist-windows dist run test stills preview bench fuzz clean
 
 all: build
 
@@ -67,6 +67,13 @@ dist: build setup-release
 # TIMES="44.5 70" picks the demo times.
 stills: build
 	@$(XVFB) $(BUILD_DIR)/tools/stills/stills $(TIMES)
+
+# The demo in a normal window from any moment, with its music; the programs are built
+# from shdrs/ here and rebuilt as they are saved. AT=140 starts at demo second 140,
+# SHADERS=DIR builds them from another folder, PREVIEW_ARGS passes more options on.
+SHADERS ?= shdrs
+preview: build
+	@$(BUILD_DIR)/tools/preview/preview --shaders $(abspath $(SHADERS)) $(if $(AT),--at $(AT)) $(PREVIEW_ARGS)
 
 # Every benchmark prints its own figures; they run from the stage folder like the demo.
 bench: build
