@@ -85,6 +85,25 @@ bool readText(const std::string& path, std::string& text) {
     return true;
 }
 
+// The rebuild's log opens each stage's part with "vertex: " or "fragment: "; the file
+// names go there instead, as a compiler would put them, and a link failure names both.
+std::string namedLog(const std::string& log, const std::string& vertexPath,
+                     const std::string& fragmentPath) {
+    const std::pair<std::string, std::string> kStageNames[] = {
+        {"vertex: ", vertexPath + ": "},
+        {"fragment: ", fragmentPath + ": "},
+        {"link: ", vertexPath + " + " + fragmentPath + ": "},
+    };
+    std::string named;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
+        for (const auto& [stage, name] : kStageNames)
+            if (line.rfind(stage, 0) == 0) line = name + line.substr(stage.size());
+        named += line + "\n";
+    }
+    return named;
+}
+
 // True when the program now runs the files' sources.
 bool rebuildProgram(Preview& p, int index) {
     const SceneProgramSource& row = kSceneProgramSources[index];
@@ -97,8 +116,8 @@ bool rebuildProgram(Preview& p, int index) {
         return false;
     }
     if (!rebuildSceneProgram(p.demo.res.*row.program, vertex, fragment, log)) {
-        say(std::string(row.name) + " keeps its last good build; " + vertexPath + " + " +
-            fragmentPath + " do not build:\n" + log);
+        say(std::string(row.name) + " keeps its last good build:\n" +
+            namedLog(log, vertexPath, fragmentPath));
         return false;
     }
     return true;
