@@ -16,8 +16,17 @@ void onKey(GLFWwindow* window, int key, int, int action, int mods) {
     // switches do not.
     if (action == GLFW_RELEASE) return;
     if (action == GLFW_REPEAT && key != GLFW_KEY_LEFT && key != GLFW_KEY_RIGHT) return;
+    // The brackets come as characters (onCharacter): on many layouts they are not keys
+    // of their own.
+    if (key == GLFW_KEY_LEFT_BRACKET || key == GLFW_KEY_RIGHT_BRACKET) return;
     auto* preview = static_cast<Preview*>(glfwGetWindowUserPointer(window));
     pressKey(*preview, key, mods);
+}
+
+void onCharacter(GLFWwindow* window, unsigned codepoint) {
+    auto* preview = static_cast<Preview*>(glfwGetWindowUserPointer(window));
+    if (codepoint == '[') pressKey(*preview, GLFW_KEY_LEFT_BRACKET, 0);
+    if (codepoint == ']') pressKey(*preview, GLFW_KEY_RIGHT_BRACKET, 0);
 }
 
 double secondsSince(std::chrono::steady_clock::time_point& last) {
@@ -63,6 +72,7 @@ int main(int argc, char** argv) {
     }
     glfwSetWindowUserPointer(preview.demo.window, &preview);
     glfwSetKeyCallback(preview.demo.window, onKey);
+    glfwSetCharCallback(preview.demo.window, onCharacter);
 
     auto last = std::chrono::steady_clock::now();
     while (!glfwWindowShouldClose(preview.demo.window)) {
