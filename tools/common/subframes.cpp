@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
-#include <numeric>
 #include <regex>
 #include <sstream>
 
@@ -18,8 +17,6 @@ double radicalInverse(int index, int base) {
     for (; index > 0; index /= base, digit /= base) result += digit * (index % base);
     return result;
 }
-
-constexpr double kGoldenFraction = 0.6180339887498949;
 
 std::string fileText(const char* path) {
     std::ifstream in(path, std::ios::binary);
@@ -45,17 +42,11 @@ std::vector<SubFrame> subFramePlan(int samples, double shutter) {
         s.dx -= meanX;
         s.dy -= meanY;
     }
-    // Offset i goes to the slice its golden-ratio number ranks at.
-    std::vector<size_t> order(n);
-    std::iota(order.begin(), order.end(), 0);
-    auto golden = [](size_t i) { return std::fmod(double(i) * kGoldenFraction, 1.0); };
-    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return golden(a) < golden(b); });
-    std::vector<SubFrame> drawn(n);
-    for (size_t slice = 0; slice < n; ++slice) {
-        drawn[slice] = plan[order[slice]];
-        drawn[slice].when = ((double(slice) + 0.5) / double(n) - 0.5) * shutter;
-    }
-    return drawn;
+    // Any prefix of the Halton set is itself spread over the pixel, so taking the
+    // offsets in their own order for the slices keeps early and late sub-frames alike.
+    for (size_t slice = 0; slice < n; ++slice)
+        plan[slice].when = ((double(slice) + 0.5) / double(n) - 0.5) * shutter;
+    return plan;
 }
 
 // =================================================================================

@@ -24,9 +24,8 @@ struct SubFrame {
 // carry from frame to frame moves forwards). The offsets are a Halton (2, 3) set spread
 // over the pixel and moved so that they average exactly to zero: the picture stays
 // where the plain one is. The instants are one per equal slice of the shutter, centred
-// on the picture's own; they are paired with the offsets through the golden-ratio
-// sequence, so early and late sub-frames cover the pixel alike. One sample is the
-// plain frame: no offset, no shift in time.
+// on the picture's own, taken in the offsets' order. One sample is the plain frame:
+// no offset, no shift in time.
 std::vector<SubFrame> subFramePlan(int samples, double shutter);
 
 // ---------------------------------------------------------------------------------
