@@ -603,7 +603,8 @@ CaptureResult runCapture(GLFWwindow* window, const CaptureOptions& options,
     if (!quiet && !warmup.empty())
         std::fprintf(stderr, "capture: drawing %zu warm-up frames before the first\n",
                      warmup.size());
-    if (offsets) source.offset(0.0, 0.0, source.user);
+    // Whatever offset an earlier capture left, warm-up and plain frames have none.
+    if (source.offset) source.offset(0.0, 0.0, source.user);
     for (double clock : warmup) {
         if (interrupted) break;
         glfwSetTime(clock);

@@ -125,3 +125,32 @@ bool addToAverage(FrameAverage& average, const unsigned char* pixels) {
     average.added = 0;
     return true;
 }
+
+// =================================================================================
+// Stills
+// =================================================================================
+
+Picture drawSubSampled(float demoTime, const std::vector<SubFrame>& plan, double fps,
+                       SceneResources& res, LoopValues& loop) {
+    // Programs that were never displaced ignore the offset: GL drops a uniform at -1.
+    setSceneOffset(res, 0.0, 0.0);
+    if (plan.size() == 1) {
+        drawFrameAfterLeadIn(demoTime, res, loop);
+        return readFrame();
+    }
+    auto instant = [&](const SubFrame& sub) { return float(double(demoTime) + sub.when / fps); };
+    drawFrameAfterLeadIn(instant(plan.front()), res, loop);
+    FrameAverage average;
+    Picture still;
+    for (const SubFrame& sub : plan) {
+        setSceneOffset(res, sub.dx, sub.dy);
+        drawFrameAt(instant(sub), res, loop);
+        Picture drawn = readFrame();
+        if (average.sum.empty()) beginAverage(average, drawn.rgb.size(), int(plan.size()));
+        if (addToAverage(average, drawn.rgb.data())) {
+            still = drawn;
+            still.rgb = average.mean;
+        }
+    }
+    return still;
+}

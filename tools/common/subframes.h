@@ -9,6 +9,8 @@
 #include <vector>
 
 struct SceneResources;
+struct LoopValues;
+struct Picture;
 
 // Most sub-frames in one picture: their 8-bit sums must fit 16 bits.
 constexpr int kMaxSamples = 256;
@@ -68,3 +70,14 @@ void beginAverage(FrameAverage& average, size_t bytes, int samples);
 // Adds one sub-frame; true when it was the last of a picture, whose mean is then in
 // `average.mean` (and the sums start again).
 bool addToAverage(FrameAverage& average, const unsigned char* pixels);
+
+// ---------------------------------------------------------------------------------
+// Stills
+// ---------------------------------------------------------------------------------
+
+// The picture at demoTime, as the capture would make it at `fps`: after the lead-in,
+// the plain frame for a plan of one, else the mean of the plan's sub-frames (the
+// programs displaced already). Displaced programs are set back to no offset first.
+// Rows top to bottom.
+Picture drawSubSampled(float demoTime, const std::vector<SubFrame>& plan, double fps,
+                       SceneResources& res, LoopValues& loop);

@@ -160,30 +160,6 @@ bool parseStillsOptions(int argc, char** argv, StillsOptions& options, std::stri
     return true;
 }
 
-// The still at demoTime: the plain frame, or the mean of its sub-frames.
-Picture stillAt(float demoTime, const std::vector<SubFrame>& plan, SceneResources& res, LoopValues& loop) {
-    if (plan.size() == 1) {
-        drawFrameAfterLeadIn(demoTime, res, loop);
-        return readFrame();
-    }
-    auto instant = [&](const SubFrame& sub) { return float(double(demoTime) + sub.when / kStillFps); };
-    setSceneOffset(res, 0.0, 0.0);
-    drawFrameAfterLeadIn(instant(plan.front()), res, loop);
-    FrameAverage average;
-    Picture still;
-    for (const SubFrame& sub : plan) {
-        setSceneOffset(res, sub.dx, sub.dy);
-        drawFrameAt(instant(sub), res, loop);
-        Picture drawn = readFrame();
-        if (average.sum.empty()) beginAverage(average, drawn.rgb.size(), int(plan.size()));
-        if (addToAverage(average, drawn.rgb.data())) {
-            still = drawn;
-            still.rgb = average.mean;
-        }
-    }
-    return still;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -221,7 +197,7 @@ int main(int argc, char** argv) {
 
     for (size_t i = 0; i < times.size(); ++i) {
         float t = times[i];
-        Picture frame = stillAt(t, plan, res, loop);
+        Picture frame = drawSubSampled(t, plan, kStillFps, res, loop);
         glfwSwapBuffers(demo.window);
         char name[64];
         std::snprintf(name, sizeof name, "still_%07.2f.png", t);
