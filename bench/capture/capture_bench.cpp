@@ -143,8 +143,8 @@ bool speed(DemoState& demo, CaptureOptions defaults, double seconds, const std::
                 seconds, defaults.fps, defaults.shutter, defaults.pboReadback ? "two-PBO" : "direct",
                 defaults.outWidth, defaults.outHeight, defaults.preset.c_str(), defaults.crf);
     std::printf("ms per frame: draw (finished before its readback), readback, averaging, handing to ffmpeg\n");
-    std::printf("%-7s %-6s %-12s %6s %8s %8s %8s %8s %8s %8s\n", "samples", "window", "demo seconds",
-                "frames", "fps", "x real", "draw", "read", "average", "encode");
+    std::printf("%-7s %-6s %-12s %6s %8s %8s %8s %8s %8s %8s %8s\n", "samples", "window", "demo seconds",
+                "frames", "fps", "x real", "draw", "read", "average", "encode", "Mbit/s");
     FrameSource source{drawDemoFrame, &demo, nullptr};
     bool displaced = false;
     std::vector<std::string> summary;
@@ -175,9 +175,13 @@ bool speed(DemoState& demo, CaptureOptions defaults, double seconds, const std::
             const double rate = r.framesWritten / r.loopSeconds, perFrame = 1000.0 / r.framesWritten;
             char range[32];
             std::snprintf(range, sizeof range, "%.1f-%.1f", options.fromDemo, options.toDemo);
-            std::printf("%-7d %-6d %-12s %6ld %8.2f %8.3f %8.1f %8.1f %8.1f %8.1f\n", samples, w.number, range,
-                        r.framesWritten, rate, rate / options.fps, r.drawSeconds * perFrame,
-                        r.readSeconds * perFrame, r.averageSeconds * perFrame, r.encodeSeconds * perFrame);
+            // The encoder's bit rate: what the preset and quality trade for speed.
+            std::error_code noSize;
+            const double megabits = double(std::filesystem::file_size(out, noSize)) * 8e-6;
+            std::printf("%-7d %-6d %-12s %6ld %8.2f %8.3f %8.1f %8.1f %8.1f %8.1f %8.1f\n", samples, w.number,
+                        range, r.framesWritten, rate, rate / options.fps, r.drawSeconds * perFrame,
+                        r.readSeconds * perFrame, r.averageSeconds * perFrame, r.encodeSeconds * perFrame,
+                        noSize ? 0.0 : megabits / seconds);
             const double frames = (w.end - w.start) * options.fps, weight = frames / r.framesWritten;
             estimate += frames / rate;
             totalFrames += frames;
@@ -363,6 +367,7 @@ int main(int argc, char** argv) {
     std::vector<int> sampleCounts = {1, 4, 16};
     bool runSpeed = true, runQuality = true;
     CaptureOptions defaults;
+    defaults.outPath = "capture-bench.mp4";  // each run writes to a temporary file instead
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         std::string error;
