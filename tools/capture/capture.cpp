@@ -52,7 +52,8 @@ bool readSize(const std::string& text, int& width, int& height) {
     return true;
 }
 
-// libx264 takes sizes up to 16384 on a side; yuv420p halves both, so they must be even.
+// Past any size a player or video site takes; yuv420p halves both sides, so they must
+// be even.
 constexpr int kLargestSide = 16384;
 
 } // namespace
