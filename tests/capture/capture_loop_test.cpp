@@ -19,7 +19,17 @@ int barLeft(double clock) { return static_cast<int>(std::lround(clock * 400.0)) 
 struct Pattern {
     int draws = 0;
     int interruptAt = -1;  // raise SIGINT while drawing this frame
+    // The sub-pixel offsets the capture asked for; the pattern itself does not move.
+    int offsets = 0;
+    double offsetSumX = 0.0, offsetSumY = 0.0;
 };
+
+void offsetPattern(double dx, double dy, void* user) {
+    Pattern& p = *static_cast<Pattern*>(user);
+    ++p.offsets;
+    p.offsetSumX += dx;
+    p.offsetSumY += dy;
+}
 
 void drawPattern(void* user) {
     Pattern& p = *static_cast<Pattern*>(user);
@@ -59,7 +69,7 @@ struct CaptureLoopTest : GlTest {
     }
 
     CaptureResult capture(const CaptureOptions& o, Pattern& pattern, const AudioPlan& audio) {
-        return runCapture(testWindow(), o, audio, FrameSource{drawPattern, &pattern}, true);
+        return runCapture(testWindow(), o, audio, FrameSource{drawPattern, &pattern, offsetPattern}, true);
     }
 };
 
@@ -151,6 +161,11 @@ TEST_F(CaptureLoopTest, sub_frames_blur_motion_over_the_shutter_centred_on_the_f
         ASSERT_TRUE(capture(o, pattern, AudioPlan{}).ok);
         const long warmups = long(warmupClocks(frameSchedule(o), 0.0).size());
         EXPECT_EQ(pattern.draws, warmups + 5 * kSamples);
+        // An offset before every sub-frame, after one reset before the warm-up; each
+        // frame's offsets cancel, so the picture does not drift.
+        EXPECT_EQ(pattern.offsets, 1 + 5 * kSamples);
+        EXPECT_NEAR(pattern.offsetSumX, 0.0, 1e-9);
+        EXPECT_NEAR(pattern.offsetSumY, 0.0, 1e-9);
 
         std::vector<std::vector<unsigned char>> frames = decodeFrames(o.outPath);
         ASSERT_EQ(frames.size(), 5u);
