@@ -1,6 +1,7 @@
 // Whole captures in-process with a test pattern that shows the clock it was drawn at:
-// frame order and timing, orientation, the file's streams, the music's offset, and
-// how a capture ends when it is interrupted or ffmpeg is missing.
+// frame order and timing, orientation, the file's streams and size, the music's
+// offset, motion blur from sub-frames, and how a capture ends when it is interrupted
+// or ffmpeg is missing.
 #include "capture.h"
 #include "gl_context.h"
 #include "media_probe.h"
@@ -18,7 +19,17 @@ int barLeft(double clock) { return static_cast<int>(std::lround(clock * 400.0)) 
 struct Pattern {
     int draws = 0;
     int interruptAt = -1;  // raise SIGINT while drawing this frame
+    // The sub-pixel offsets the capture asked for; the pattern itself does not move.
+    int offsets = 0;
+    double offsetSumX = 0.0, offsetSumY = 0.0;
 };
+
+void offsetPattern(double dx, double dy, void* user) {
+    Pattern& p = *static_cast<Pattern*>(user);
+    ++p.offsets;
+    p.offsetSumX += dx;
+    p.offsetSumY += dy;
+}
 
 void drawPattern(void* user) {
     Pattern& p = *static_cast<Pattern*>(user);
@@ -58,7 +69,7 @@ struct CaptureLoopTest : GlTest {
     }
 
     CaptureResult capture(const CaptureOptions& o, Pattern& pattern, const AudioPlan& audio) {
-        return runCapture(testWindow(), o, audio, FrameSource{drawPattern, &pattern}, true);
+        return runCapture(testWindow(), o, audio, FrameSource{drawPattern, &pattern, offsetPattern}, true);
     }
 };
 
@@ -114,14 +125,70 @@ TEST_F(CaptureLoopTest, music_starts_where_set_up_ended_on_the_clock) {
     std::string music = dir.file("music.mp3");
     ASSERT_TRUE(makeToneMp3(music, 1.0, 5.0));  // a tone from audio second 1
     const double musicStart = 0.5;              // clock second the music starts at
-    // From clock 0 the music waits half a second; from clock 1.2 it is 0.7 s in.
+    // From clock 0 the music waits half a second; from clock 1.2 it is 0.7 s in. The
+    // later slice is sub-sampled and scaled: neither moves the music.
     for (double firstClock : {0.0, 1.2}) {
         SCOPED_TRACE(firstClock);
         Pattern pattern;
         CaptureOptions o = options(firstClock - 13.0, 2.0);
+        if (firstClock > 0.0) {
+            o.samples = 4;
+            o.outWidth = 1280;
+            o.outHeight = 720;
+        }
         ASSERT_TRUE(capture(o, pattern, audioPlan(music, true, musicStart, frameSchedule(o))).ok);
         double toneInVideo = firstLoudSecond(decodeAudio(o.outPath, 8000), 8000);
         EXPECT_NEAR(toneInVideo, musicStart + 1.0 - firstClock, 0.02);
+        const StreamFacts* video = findStream(probeStreams(o.outPath), "video");
+        ASSERT_NE(video, nullptr);
+        EXPECT_EQ(video->at("width"), std::to_string(o.outWidth));
+        EXPECT_EQ(video->at("height"), std::to_string(o.outHeight));
+        EXPECT_EQ(video->at("nb_read_frames"), "20");
+    }
+}
+
+TEST_F(CaptureLoopTest, sub_frames_blur_motion_over_the_shutter_centred_on_the_frame_time) {
+    // The bar moves 400 pixels a second: 20 pixels in half of a 10 fps frame interval.
+    constexpr int kSamples = 8;
+    constexpr double kBackground = 0.16 * 255.0;
+    for (double shutter : {0.0, 0.5}) {
+        SCOPED_TRACE(shutter);
+        Pattern pattern;
+        CaptureOptions o = options(-12.0, 0.5);  // clock 1 to 1.5
+        o.warmupRate = 0.0;
+        o.samples = kSamples;
+        o.shutter = shutter;
+        ASSERT_TRUE(capture(o, pattern, AudioPlan{}).ok);
+        const long warmups = long(warmupClocks(frameSchedule(o), 0.0).size());
+        EXPECT_EQ(pattern.draws, warmups + 5 * kSamples);
+        // An offset before every sub-frame, after one reset before the warm-up; each
+        // frame's offsets cancel, so the picture does not drift.
+        EXPECT_EQ(pattern.offsets, 1 + 5 * kSamples);
+        EXPECT_NEAR(pattern.offsetSumX, 0.0, 1e-9);
+        EXPECT_NEAR(pattern.offsetSumY, 0.0, 1e-9);
+
+        std::vector<std::vector<unsigned char>> frames = decodeFrames(o.outPath);
+        ASSERT_EQ(frames.size(), 5u);
+        for (size_t n = 0; n < frames.size(); ++n) {
+            SCOPED_TRACE(n);
+            // The middle row: how many pixels lie between bar and background, and where
+            // the bar's light is centred.
+            const unsigned char* row = &frames[n][540 * 1920 * 3];
+            int between = 0;
+            double light = 0.0, moment = 0.0;
+            for (int x = 0; x < 1920; ++x) {
+                double v = (row[x * 3 + 1] - kBackground) / (255.0 - kBackground);
+                if (v > 0.15 && v < 0.85) ++between;
+                if (v > 0.05) {
+                    light += v;
+                    moment += v * (x + 0.5);
+                }
+            }
+            if (shutter == 0.0) EXPECT_LE(between, 6);   // edges as sharp as the codec keeps them
+            else EXPECT_GE(between, 20);                 // most of two 20-pixel ramps
+            EXPECT_NEAR(light, 40.0, 2.0);               // blur spreads the bar, keeps its light
+            EXPECT_NEAR(moment / light, barLeft(1.0 + n / 10.0) + 20.0, 1.5);
+        }
     }
 }
 

@@ -1,11 +1,13 @@
-// The capture binary as a user runs it: a slice across a scene change matches the
-// demo's own frames drawn here at the same instants, a missing soundtrack leaves a
+// The capture and stills binaries as a user runs them: a slice across a scene change
+// matches the demo's own frames drawn here at the same instants, a sub-sampled still
+// is the mean of its displaced frames drawn here, a missing soundtrack leaves a
 // silent video, and a bad command line is refused.
 #include "capture.h"
 #include "gl_context.h"
 #include "media_probe.h"
 #include "app/resources.h"
 #include <gtest/gtest.h>
+#include <cmath>
 #include <filesystem>
 #include <memory>
 #include <unistd.h>
@@ -47,6 +49,31 @@ std::vector<unsigned char> stillAt(double clock) {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, 1920, 1080, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
     return flipRows(rgb, 1920, 1080);
+}
+
+// The frame on the test context as it is now, top row first.
+std::vector<unsigned char> frameHere() {
+    takeGlError();  // as above
+    std::vector<unsigned char> rgb(1920 * 1080 * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, 1920, 1080, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    return flipRows(rgb, 1920, 1080);
+}
+
+// How far `moved` lies from `still` along one axis, in pixels: the low point of a
+// parabola through their squared differences at shifts of -1, 0 and 1 pixel.
+double subPixelShift(const std::vector<unsigned char>& still, const std::vector<unsigned char>& moved,
+                     int stepX, int stepY) {
+    double error[3] = {0.0, 0.0, 0.0};
+    for (int k = -1; k <= 1; ++k)
+        for (int y = 2; y < 1078; ++y)
+            for (int x = 2; x < 1918; ++x)
+                for (int c = 0; c < 3; ++c) {
+                    double d = double(moved[(size_t(y) * 1920 + x) * 3 + c]) -
+                               still[(size_t(y - k * stepY) * 1920 + (x - k * stepX)) * 3 + c];
+                    error[k + 1] += d * d;
+                }
+    return (error[0] - error[2]) / (2.0 * (error[0] - 2.0 * error[1] + error[2]));
 }
 
 struct CaptureToolTest : GlTest {
@@ -113,10 +140,80 @@ TEST_F(CaptureToolTest, without_a_soundtrack_it_warns_and_writes_the_video_alone
     EXPECT_NE(last.find("KiB)"), std::string::npos) << last;
 }
 
+TEST_F(CaptureToolTest, a_sub_sampled_still_is_the_mean_of_its_displaced_frames_and_does_not_drift) {
+    // The closing logo's letters are hard edges against black, and nothing in that
+    // window reads the running clock, so frames drawn here and in the tool agree to
+    // the bit. With no shutter every sub-frame is of the same instant.
+    constexpr float kTime = 255.0f;
+    constexpr int kSamples = 16;
+    const std::string plainDir = dir.file("plain"), sampledDir = dir.file("sampled");
+    const std::string name = "/still_0255.00.png";
+    CommandRun plainRun = runCommand("'" STILLS_BINARY "' --out '" + plainDir + "' 255");
+    ASSERT_EQ(plainRun.status, 0) << plainRun.out;
+    CommandRun sampledRun = runCommand("'" STILLS_BINARY "' --samples 16 --shutter 0 --out '" +
+                                       sampledDir + "' 255");
+    ASSERT_EQ(sampledRun.status, 0) << sampledRun.out;
+    std::vector<std::vector<unsigned char>> plain = decodeFrames(plainDir + name);
+    std::vector<std::vector<unsigned char>> sampled = decodeFrames(sampledDir + name);
+    ASSERT_EQ(plain.size(), 1u);
+    ASSERT_EQ(sampled.size(), 1u);
+
+    // One sample is the demo's own frame, to the last bit, drawn off screen as the
+    // stills tool draws it.
+    DemoState& demo = demoHere();
+    FrameTarget target = makeFrameTarget();
+    bindFrameTarget(target);
+    drawFrameAfterLeadIn(kTime, demo.res, demo.loop);
+    std::vector<unsigned char> here = frameHere();
+    EXPECT_TRUE(plain[0] == here) << meanAbsDifference(plain[0], here);
+
+    // The sub-sampled still: every displaced frame drawn here, averaged here.
+    std::string previous = std::filesystem::current_path().string();
+    std::filesystem::current_path(CAPTURE_STAGE);
+    std::string log;
+    ASSERT_TRUE(displaceScenePrograms(demo.res, log)) << log;
+    std::filesystem::current_path(previous);
+    std::vector<double> sum(here.size(), 0.0);
+    setSceneOffset(demo.res, 0.0, 0.0);
+    drawFrameAfterLeadIn(kTime, demo.res, demo.loop);
+    for (const SubFrame& sub : subFramePlan(kSamples, 0.0)) {
+        setSceneOffset(demo.res, sub.dx, sub.dy);
+        drawFrameAt(kTime, demo.res, demo.loop);
+        std::vector<unsigned char> frame = frameHere();
+        for (size_t i = 0; i < sum.size(); ++i) sum[i] += frame[i];
+    }
+    int worst = 0;
+    size_t changed = 0;
+    for (size_t i = 0; i < sum.size(); ++i) {
+        worst = std::max(worst, std::abs(int(std::lround(sum[i] / kSamples)) - int(sampled[0][i])));
+        changed += sampled[0][i] != plain[0][i];
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    deleteFrameTarget(target);
+    EXPECT_LE(worst, 1);
+    EXPECT_GT(changed, 1000u);  // the edges did change
+    // Anti-aliased, but where the plain frame is: no half-pixel drift on either axis.
+    EXPECT_NEAR(subPixelShift(plain[0], sampled[0], 1, 0), 0.0, 0.1);
+    EXPECT_NEAR(subPixelShift(plain[0], sampled[0], 0, 1), 0.0, 0.1);
+}
+
 TEST_F(CaptureToolTest, a_bad_command_line_is_refused_with_the_usage) {
     CommandRun run = runCommand(captureCommand("--fps fast"));
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.out.find("fast"), std::string::npos);
     EXPECT_NE(run.out.find("usage: capture"), std::string::npos);
     EXPECT_EQ(runCommand(captureCommand("--help")).status, 0);
+    // Each bad value is named on the first line, before the usage.
+    for (const char* bad : {"--samples 0", "--shutter -0.5", "--size 3840"}) {
+        SCOPED_TRACE(bad);
+        run = runCommand(captureCommand(bad));
+        EXPECT_EQ(run.status, 2);
+        std::string first = run.out.substr(0, run.out.find('\n'));
+        EXPECT_EQ(first.rfind("capture: " + std::string(bad).substr(0, std::string(bad).find(' ')), 0), 0u)
+            << first;
+        EXPECT_EQ(run.out.find("usage: capture"), first.size() + 1) << run.out;
+    }
+    run = runCommand("'" STILLS_BINARY "' --samples 0 10");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.out.find("--samples"), std::string::npos) << run.out;
 }

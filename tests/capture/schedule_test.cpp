@@ -1,7 +1,8 @@
-// The capture's command line, frame grid, warm-up frames, music offset and progress
-// line, without a GL context.
+// The capture's command line, frame grid, warm-up frames, sub-frame plan, music offset
+// and progress line, without a GL context.
 #include "capture.h"
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -54,7 +55,8 @@ TEST(captureOptions, every_option_reaches_its_field) {
     CaptureOptions o = parsed({"--fps", "30", "--from", "19.5", "--to", "21", "--out", "a.mp4",
                                "--stage", "st", "--audio", "m.mp3", "--audio-start", "0.5",
                                "--warmup-rate", "0", "--preset", "medium", "--crf", "23",
-                               "--sync-readback"});
+                               "--sync-readback", "--samples", "16", "--shutter", "0.25",
+                               "--size", "3840x2160"});
     EXPECT_EQ(o.fps, 30.0);
     EXPECT_EQ(o.fromDemo, 19.5);
     EXPECT_EQ(o.toDemo, 21.0);
@@ -66,6 +68,10 @@ TEST(captureOptions, every_option_reaches_its_field) {
     EXPECT_EQ(o.preset, "medium");
     EXPECT_EQ(o.crf, 23);
     EXPECT_FALSE(o.pboReadback);
+    EXPECT_EQ(o.samples, 16);
+    EXPECT_EQ(o.shutter, 0.25);
+    EXPECT_EQ(o.outWidth, 3840);
+    EXPECT_EQ(o.outHeight, 2160);
     EXPECT_FALSE(parsed({"--no-audio"}).withAudio);
     EXPECT_TRUE(parsed({"--help"}).help);
 }
@@ -77,6 +83,15 @@ TEST(captureOptions, bad_values_are_refused_with_a_reason) {
     EXPECT_NE(rejection({"--frames", "3"}).find("--frames"), std::string::npos);
     EXPECT_NE(rejection({"--crf", "18.5"}).find("--crf"), std::string::npos);
     EXPECT_NE(rejection({"--warmup-rate", "-1"}).find("--warmup-rate"), std::string::npos);
+    EXPECT_NE(rejection({"--samples", "0"}).find("--samples"), std::string::npos);
+    EXPECT_NE(rejection({"--samples", "2.5"}).find("--samples"), std::string::npos);
+    EXPECT_NE(rejection({"--samples", "257"}).find("--samples"), std::string::npos);
+    EXPECT_NE(rejection({"--shutter", "-0.5"}).find("--shutter"), std::string::npos);
+    EXPECT_NE(rejection({"--shutter", "1.5"}).find("--shutter"), std::string::npos);
+    EXPECT_NE(rejection({"--size", "3840"}).find("3840"), std::string::npos);
+    EXPECT_NE(rejection({"--size", "3840x"}).find("--size"), std::string::npos);
+    // libx264's 4:2:0 chroma needs even sides.
+    EXPECT_NE(rejection({"--size", "1279x720"}).find("even"), std::string::npos);
 }
 
 TEST(captureOptions, the_range_stays_inside_the_timeline) {
@@ -162,6 +177,49 @@ TEST(warmup, the_current_window_is_sampled_at_the_rate_from_its_start) {
     EXPECT_LE(inWindow, 21);
 }
 
+TEST(subFramePlan, offsets_average_to_zero_spread_over_the_pixel_and_instants_fill_the_shutter) {
+    // One sample is the plain frame.
+    std::vector<SubFrame> one = subFramePlan(1, 0.5);
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0].dx, 0.0);
+    EXPECT_EQ(one[0].dy, 0.0);
+    EXPECT_EQ(one[0].when, 0.0);
+    for (int n : {2, 4, 8, 16, 64}) {
+        SCOPED_TRACE(n);
+        std::vector<SubFrame> plan = subFramePlan(n, 0.5);
+        ASSERT_EQ(plan.size(), size_t(n));
+        double sumX = 0.0, sumY = 0.0, sumWhen = 0.0, closest = 1.0;
+        for (size_t i = 0; i < plan.size(); ++i) {
+            sumX += plan[i].dx;
+            sumY += plan[i].dy;
+            sumWhen += plan[i].when;
+            EXPECT_LE(std::max(std::fabs(plan[i].dx), std::fabs(plan[i].dy)), 0.5);
+            for (size_t j = 0; j < i; ++j)
+                closest = std::min(closest, std::hypot(plan[i].dx - plan[j].dx, plan[i].dy - plan[j].dy));
+            // Drawn in the order of their instants, one per equal slice of the shutter.
+            if (i > 0) EXPECT_NEAR(plan[i].when - plan[i - 1].when, 0.5 / n, 1e-12);
+        }
+        // No drift: the picture's centre and the frame's time are where the plain
+        // frame's are.
+        EXPECT_NEAR(sumX, 0.0, 1e-12);
+        EXPECT_NEAR(sumY, 0.0, 1e-12);
+        EXPECT_NEAR(sumWhen, 0.0, 1e-12);
+        EXPECT_NEAR(plan.front().when, -0.25 + 0.25 / n, 1e-12);
+        // Spread: no two offsets nearer than a third of what a square grid of n would give.
+        EXPECT_GT(closest, 1.0 / (3.0 * std::sqrt(double(n))));
+        // Early and late sub-frames cover the pixel alike: from four on, the first
+        // half's offsets average near the centre too.
+        if (n < 4) continue;
+        double earlyX = 0.0, earlyY = 0.0;
+        for (int i = 0; i < n / 2; ++i) {
+            earlyX += plan[size_t(i)].dx / (n / 2);
+            earlyY += plan[size_t(i)].dy / (n / 2);
+        }
+        EXPECT_LT(std::hypot(earlyX, earlyY), 0.15);
+    }
+    for (const SubFrame& s : subFramePlan(16, 0.0)) EXPECT_EQ(s.when, 0.0);
+}
+
 TEST(audioPlan, video_from_clock_zero_waits_for_the_music) {
     AudioPlan plan = audioPlan("m.mp3", true, 0.5, scheduleFor(-13.0, 265.0, 60.0));
     EXPECT_DOUBLE_EQ(plan.delaySeconds, 0.5);
@@ -202,6 +260,10 @@ TEST(progress, line_shows_frames_speed_and_time_left) {
     EXPECT_NE(line.find("0:30 left"), std::string::npos) << line;
     EXPECT_NE(line.find("25%"), std::string::npos) << line;
     EXPECT_NE(line.find("[######..................]"), std::string::npos) << line;
+    // With sub-frames the speed is still in whole frames, so the time left counts them.
+    line = progressLine(30, 120, 10.0, 60.0, 16);
+    EXPECT_NE(line.find("30/120 frames x 16 samples"), std::string::npos) << line;
+    EXPECT_NE(line.find("0:30 left"), std::string::npos) << line;
 }
 
 TEST(progress, before_the_first_frame_no_speed_is_guessed) {

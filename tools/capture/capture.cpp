@@ -40,6 +40,22 @@ bool readNumber(const std::string& text, double& value) {
     return !text.empty() && end && *end == '\0' && errno == 0 && std::isfinite(value);
 }
 
+// "3840x2160": two whole numbers joined by an x.
+bool readSize(const std::string& text, int& width, int& height) {
+    size_t x = text.find('x');
+    if (x == std::string::npos) return false;
+    double w = 0.0, h = 0.0;
+    if (!readNumber(text.substr(0, x), w) || !readNumber(text.substr(x + 1), h)) return false;
+    if (w != std::floor(w) || h != std::floor(h)) return false;
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return true;
+}
+
+// Past any size a player or video site takes; yuv420p halves both sides, so they must
+// be even.
+constexpr int kLargestSide = 16384;
+
 } // namespace
 
 std::string captureUsage() {
@@ -56,6 +72,12 @@ std::string captureUsage() {
            "  --warmup-rate R    frames per second drawn, not kept, before --from (default 1)\n"
            "  --preset NAME      libx264 preset (default ultrafast)\n"
            "  --crf N            libx264 quality, lower is better (default 20)\n"
+           "  --samples N        sub-frames averaged into each frame, each at its own\n"
+           "                     sub-pixel offset and instant (default 1, up to 256)\n"
+           "  --shutter F        part of the frame interval the sub-frames spread over,\n"
+           "                     centred on the frame's time (default 0.5; 0 to 1)\n"
+           "  --size WxH         the video's frame size, scaled from 1920x1080 with a\n"
+           "                     Lanczos filter (default 1920x1080)\n"
            "  --sync-readback    read each frame straight into memory, no pixel buffers\n";
 }
 
@@ -80,7 +102,7 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
             }
             return true;
         };
-        double crf = 0.0;
+        double crf = 0.0, samples = 0.0;
         bool ok = true;
         if (flag == "--help" || flag == "-h") options.help = true;
         else if (flag == "--fps") ok = number(options.fps);
@@ -98,6 +120,31 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
             options.crf = static_cast<int>(crf);
             if (ok && (crf != std::floor(crf) || crf < 0 || crf > 51)) {
                 error = "--crf takes a whole number from 0 to 51";
+                ok = false;
+            }
+        } else if (flag == "--samples") {
+            ok = number(samples);
+            options.samples = static_cast<int>(samples);
+            if (ok && (samples != std::floor(samples) || samples < 1 || samples > kMaxSamples)) {
+                error = "--samples takes a whole number from 1 to " + std::to_string(kMaxSamples);
+                ok = false;
+            }
+        } else if (flag == "--shutter") {
+            ok = number(options.shutter);
+            if (ok && (options.shutter < 0.0 || options.shutter > 1.0)) {
+                error = "--shutter takes a part of the frame interval from 0 to 1";
+                ok = false;
+            }
+        } else if (flag == "--size") {
+            std::string text;
+            ok = value(text);
+            if (ok && !readSize(text, options.outWidth, options.outHeight)) {
+                error = "--size takes WIDTHxHEIGHT in pixels, e.g. 3840x2160, not '" + text + "'";
+                ok = false;
+            } else if (ok && (options.outWidth < 2 || options.outHeight < 2 ||
+                              options.outWidth > kLargestSide || options.outHeight > kLargestSide ||
+                              options.outWidth % 2 || options.outHeight % 2)) {
+                error = "--size needs even sides from 2 to " + std::to_string(kLargestSide);
                 ok = false;
             }
         } else if (flag == "--sync-readback") options.pboReadback = false;
@@ -223,8 +270,14 @@ std::vector<std::string> encoderArguments(const CaptureOptions& options,
     if (audio.present) {
         args.insert(args.end(), {"-i", audio.path, "-map", "0:v:0", "-map", "1:a:0"});
     }
-    // GL hands rows over bottom first.
-    args.insert(args.end(), {"-vf", "vflip",
+    // GL hands rows over bottom first. Lanczos keeps edges crisp where bicubic would
+    // soften them; scaling in RGB before the chroma is halved keeps the colour detail.
+    std::string filter = "vflip";
+    if (options.outWidth != options.width || options.outHeight != options.height) {
+        filter += ",scale=" + std::to_string(options.outWidth) + ":" +
+                  std::to_string(options.outHeight) + ":flags=lanczos";
+    }
+    args.insert(args.end(), {"-vf", filter,
                              "-c:v", "libx264", "-preset", options.preset,
                              "-crf", std::to_string(options.crf), "-pix_fmt", "yuv420p"});
     if (audio.present) {
@@ -395,23 +448,28 @@ std::string formatSize(unsigned long long bytes) {
     return text;
 }
 
-std::string progressLine(long done, long total, double elapsedSeconds, double videoFps) {
+std::string progressLine(long done, long total, double elapsedSeconds, double videoFps,
+                         int samples) {
     constexpr int kBarWidth = 24;
     double fraction = total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 1.0;
     fraction = std::min(1.0, std::max(0.0, fraction));
     int filled = static_cast<int>(fraction * kBarWidth);
     std::string bar = "[" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + "]";
 
-    char text[160];
+    // The frame rate is measured over whole frames, so the time left counts every
+    // sub-frame still to draw.
+    char each[32] = "";
+    if (samples > 1) std::snprintf(each, sizeof each, " x %d samples", samples);
+    char text[192];
     if (done > 0 && elapsedSeconds > 0.0) {
         double fps = done / elapsedSeconds;
         double left = static_cast<double>(total - done) / fps;
-        std::snprintf(text, sizeof text, "%s %3d%%  %ld/%ld frames  %.2f fps  %.3fx real time  %s left",
-                      bar.c_str(), static_cast<int>(fraction * 100.0), done, total, fps,
+        std::snprintf(text, sizeof text, "%s %3d%%  %ld/%ld frames%s  %.2f fps  %.3fx real time  %s left",
+                      bar.c_str(), static_cast<int>(fraction * 100.0), done, total, each, fps,
                       fps / videoFps, formatDuration(left).c_str());
     } else {
-        std::snprintf(text, sizeof text, "%s %3d%%  %ld/%ld frames", bar.c_str(),
-                      static_cast<int>(fraction * 100.0), done, total);
+        std::snprintf(text, sizeof text, "%s %3d%%  %ld/%ld frames%s", bar.c_str(),
+                      static_cast<int>(fraction * 100.0), done, total, each);
     }
     return text;
 }
@@ -433,13 +491,33 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 struct EncoderFeed {
     Encoder* encoder = nullptr;
     long framesSent = 0;
+    double seconds = 0.0;
 };
 
 bool sendFrameToEncoder(const unsigned char* rgb, size_t bytes, void* user) {
     EncoderFeed& feed = *static_cast<EncoderFeed*>(user);
-    if (!sendToEncoder(*feed.encoder, rgb, bytes)) return false;
+    const auto start = std::chrono::steady_clock::now();
+    bool sent = sendToEncoder(*feed.encoder, rgb, bytes);
+    feed.seconds += secondsSince(start);
+    if (!sent) return false;
     ++feed.framesSent;
     return true;
+}
+
+// Sub-frames go into the sums; each finished mean goes on to the encoder.
+struct AverageFeed {
+    FrameAverage average;
+    FrameSink next;
+    double seconds = 0.0;
+};
+
+bool averageSubFrame(const unsigned char* rgb, size_t, void* user) {
+    AverageFeed& feed = *static_cast<AverageFeed*>(user);
+    const auto start = std::chrono::steady_clock::now();
+    bool done = addToAverage(feed.average, rgb);
+    feed.seconds += secondsSince(start);
+    if (!done) return true;
+    return feed.next.take(feed.average.mean.data(), feed.average.mean.size(), feed.next.user);
 }
 
 // Redrawn in place on a terminal; on a log, a line every tenth of the way.
@@ -452,19 +530,19 @@ struct ProgressReport {
 };
 
 void reportProgress(ProgressReport& report, long done, long total, double elapsed,
-                    double fps, bool last) {
+                    double fps, int samples, bool last) {
     if (report.quiet) return;
     if (report.terminal) {
         if (!last && elapsed - report.lastDrawn < 0.2) return;
         report.lastDrawn = elapsed;
-        std::fprintf(stderr, "\r%s\033[K%s", progressLine(done, total, elapsed, fps).c_str(),
+        std::fprintf(stderr, "\r%s\033[K%s", progressLine(done, total, elapsed, fps, samples).c_str(),
                      last ? "\n" : "");
     } else {
         int tenth = total > 0 ? static_cast<int>(10 * done / total) : 10;
         if ((tenth == report.lastTenth && !last) || done == report.lastDone) return;
         report.lastTenth = tenth;
         report.lastDone = done;
-        std::fprintf(stderr, "%s\n", progressLine(done, total, elapsed, fps).c_str());
+        std::fprintf(stderr, "%s\n", progressLine(done, total, elapsed, fps, samples).c_str());
     }
     std::fflush(stderr);
 }
@@ -505,8 +583,17 @@ CaptureResult runCapture(GLFWwindow* window, const CaptureOptions& options,
     }
     FrameReadback readback;
     beginReadback(readback, width, height, options.pboReadback);
-    EncoderFeed feed{&encoder, 0};
+    EncoderFeed feed{&encoder, 0, 0.0};
     FrameSink sink{sendFrameToEncoder, &feed};
+    // One sample goes straight to the encoder, as a plain capture always has.
+    const std::vector<SubFrame> plan = subFramePlan(options.samples, options.shutter);
+    AverageFeed averaging;
+    if (plan.size() > 1) {
+        beginAverage(averaging.average, frameBytes(readback), options.samples);
+        averaging.next = sink;
+        sink = FrameSink{averageSubFrame, &averaging};
+    }
+    const bool offsets = plan.size() > 1 && source.offset;
 
     ProgressReport report;
     report.quiet = quiet;
@@ -517,6 +604,8 @@ CaptureResult runCapture(GLFWwindow* window, const CaptureOptions& options,
     if (!quiet && !warmup.empty())
         std::fprintf(stderr, "capture: drawing %zu warm-up frames before the first\n",
                      warmup.size());
+    // Whatever offset an earlier capture left, warm-up and plain frames have none.
+    if (source.offset) source.offset(0.0, 0.0, source.user);
     for (double clock : warmup) {
         if (interrupted) break;
         glfwSetTime(clock);
@@ -531,20 +620,34 @@ CaptureResult runCapture(GLFWwindow* window, const CaptureOptions& options,
             break;
         }
         handleKeys(window);
-        const double clock = frameClock(schedule, frame);
-        glfwSetTime(clock);
-        source.draw(source.user);
-        result.maxClockDrift = std::max(result.maxClockDrift, glfwGetTime() - clock);
-        sent = readFrame(readback, sink);
+        for (const SubFrame& sub : plan) {
+            if (!sent) break;
+            // The shutter of frame 0 opens before clock 0 when the capture starts
+            // there; the clock cannot be set lower, so those sub-frames wait at 0.
+            const double clock = std::max(0.0, frameClock(schedule, frame) + sub.when / schedule.fps);
+            const auto drawStart = std::chrono::steady_clock::now();
+            if (offsets) source.offset(sub.dx, sub.dy, source.user);
+            glfwSetTime(clock);
+            source.draw(source.user);
+            result.maxClockDrift = std::max(result.maxClockDrift, glfwGetTime() - clock);
+            if (options.timeSteps) glFinish();
+            const auto readStart = std::chrono::steady_clock::now();
+            result.drawSeconds += std::chrono::duration<double>(readStart - drawStart).count();
+            const double handedOn = feed.seconds + averaging.seconds;
+            sent = readFrame(readback, sink);
+            result.readSeconds += secondsSince(readStart) - (feed.seconds + averaging.seconds - handedOn);
+        }
         glfwSwapBuffers(window);
         glfwPollEvents();
         reportProgress(report, frame + 1, schedule.count, secondsSince(loopStart), schedule.fps,
-                       false);
+                       options.samples, false);
     }
     if (sent) sent = drainReadback(readback, sink);
     result.framesWritten = feed.framesSent;
+    result.averageSeconds = averaging.seconds;
+    result.encodeSeconds = feed.seconds;
     reportProgress(report, result.framesWritten, schedule.count, secondsSince(loopStart),
-                   schedule.fps, true);
+                   schedule.fps, options.samples, true);
     endReadback(readback);
 
     int status = finishEncoder(encoder);
@@ -569,4 +672,17 @@ void drawDemoFrame(void* state) {
     DemoState& demo = *static_cast<DemoState*>(state);
     float demoTime = static_cast<float>(glfwGetTime()) - kDemoClockOffset;
     drawFrame(demoTime, demo.res, demo.loop);
+}
+
+void offsetDemoFrame(double dx, double dy, void* state) {
+    setSceneOffset(static_cast<DemoState*>(state)->res, dx, dy);
+}
+
+bool demoFrameSource(DemoState& demo, const CaptureOptions& options, FrameSource& source,
+                     std::string& error) {
+    source = FrameSource{drawDemoFrame, &demo, nullptr};
+    if (options.samples <= 1) return true;
+    if (!displaceScenePrograms(demo.res, error)) return false;
+    source.offset = offsetDemoFrame;
+    return true;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 #include <sys/types.h>
 #include "demo_frames.h"
+#include "subframes.h"
 
 struct GLFWwindow;
 
@@ -29,8 +30,13 @@ struct CaptureOptions {
     std::string preset = "ultrafast";
     int crf = 20;
     bool pboReadback = true;
-    int width = 1920;
+    int width = 1920;          // the framebuffer the frames are drawn in
     int height = 1080;
+    int outWidth = 1920;       // the video's frames, scaled by the encoder when they differ
+    int outHeight = 1080;
+    int samples = 1;           // sub-frames averaged into each frame
+    double shutter = kDefaultShutter;  // of the frame interval, centred on the frame's time
+    bool timeSteps = false;    // finish each draw before its readback, to time them apart
     bool help = false;
 };
 
@@ -77,7 +83,8 @@ AudioPlan audioPlan(const std::string& path, bool present, double startClock,
                     const FrameSchedule& schedule);
 
 // ffmpeg's argument list (argv[0] included): raw RGB frames on standard input,
-// flipped upright, H.264 yuv420p, the music as AAC, cut to the video's length.
+// flipped upright, scaled with a Lanczos filter when the video's size differs from the
+// framebuffer's, H.264 yuv420p, the music as AAC, cut to the video's length.
 std::vector<std::string> encoderArguments(const CaptureOptions& options,
                                           const FrameSchedule& schedule,
                                           const AudioPlan& audio);
@@ -129,18 +136,21 @@ bool drainReadback(FrameReadback& readback, FrameSink sink);
 
 std::string formatDuration(double seconds);   // "4:38", "1:02:03"
 std::string formatSize(unsigned long long bytes);  // "812 KiB", "143.2 MiB"
-// One status line: bar, frames done, speed in fps and as a multiple of real time,
-// time left.
-std::string progressLine(long done, long total, double elapsedSeconds, double videoFps);
+// One status line: bar, frames done and the sub-frames each takes, speed in fps and as
+// a multiple of real time, time left.
+std::string progressLine(long done, long total, double elapsedSeconds, double videoFps,
+                         int samples = 1);
 
 // ---------------------------------------------------------------------------------
 // The capture loop
 // ---------------------------------------------------------------------------------
 
 // Draws one frame at whatever the GLFW clock says, as the demo's frame loop would.
+// `offset`, when there is one, moves what the next draws show by a sub-pixel amount.
 struct FrameSource {
     void (*draw)(void* user) = nullptr;
     void* user = nullptr;
+    void (*offset)(double dx, double dy, void* user) = nullptr;
 };
 
 struct CaptureResult {
@@ -150,11 +160,16 @@ struct CaptureResult {
     double seconds = 0.0;       // wall time of the capture, warm-up included
     double loopSeconds = 0.0;   // wall time of the kept frames alone, encoder's finish included
     double maxClockDrift = 0.0; // most the clock ran on while a frame was drawn
+    // Where the kept frames' time went, in seconds: drawing (up to the readback's
+    // start, so the driver's queued work counts here), reading back, averaging the
+    // sub-frames, and handing frames to ffmpeg (waiting on it included).
+    double drawSeconds = 0.0, readSeconds = 0.0, averageSeconds = 0.0, encodeSeconds = 0.0;
     std::string error;
 };
 
-// Steps the clock through the warm-up and then every scheduled frame, draws, reads
-// back, presents and reports progress on stderr (`quiet` keeps it silent).
+// Steps the clock through the warm-up and then every scheduled frame, draws each of
+// its sub-frames, reads them back and averages them, presents and reports progress on
+// stderr (`quiet` keeps it silent).
 CaptureResult runCapture(GLFWwindow* window, const CaptureOptions& options,
                          const AudioPlan& audio, FrameSource source, bool quiet);
 
@@ -165,3 +180,11 @@ CaptureResult runCapture(GLFWwindow* window, const CaptureOptions& options,
 // The demo's frame for a FrameSource (user = DemoState*): demoTime from the clock,
 // the clear and the timeline's scene, exactly as the frame loop does it.
 void drawDemoFrame(void* state);
+// Moves the demo's picture (user = DemoState*); its programs must be displaced first.
+void offsetDemoFrame(double dx, double dy, void* state);
+
+// The demo as a frame source for these options: with sub-frames its programs are
+// displaced first (false with the reason if one fails to build); with one sample it
+// is drawn exactly as the demo draws it.
+bool demoFrameSource(DemoState& demo, const CaptureOptions& options, FrameSource& source,
+                     std::string& error);

@@ -71,12 +71,23 @@ int main(int argc, char** argv) {
                      audioStart, audioStart - kDemoClockOffset,
                      options.audioStartClock >= 0.0 ? ", as asked" : ", where set-up ended");
     }
-    std::fprintf(stderr, "capture: %ld frames at %g fps, demoTime %g to %g (%s)\n",
+    std::fprintf(stderr, "capture: %ld frames at %g fps, demoTime %g to %g (%s), %dx%d\n",
                  schedule.count, schedule.fps, options.fromDemo, options.toDemo,
-                 formatDuration(scheduleSeconds(schedule)).c_str());
+                 formatDuration(scheduleSeconds(schedule)).c_str(), options.outWidth,
+                 options.outHeight);
+    if (options.samples > 1) {
+        std::fprintf(stderr, "capture: each frame averages %d sub-frames over a shutter of %g of "
+                             "the frame interval, centred on the frame's time\n",
+                     options.samples, options.shutter);
+    }
 
-    CaptureResult result = runCapture(demo->window, options, audio, FrameSource{drawDemoFrame, demo.get()},
-                                      false);
+    FrameSource source;
+    if (!demoFrameSource(*demo, options, source, error)) {
+        std::fprintf(stderr, "capture: %s\n", error.c_str());
+        endDemo(*demo);
+        return 1;
+    }
+    CaptureResult result = runCapture(demo->window, options, audio, source, false);
 
     endDemo(*demo);
 

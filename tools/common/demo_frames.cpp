@@ -167,6 +167,9 @@ Picture readTopDown() {
 } // namespace
 
 Picture readFrame() {
+    GLint drawnInto = 0;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawnInto);
+    if (drawnInto != 0) return readFramebuffer(GLuint(drawnInto));
     glReadBuffer(GL_BACK);
     return readTopDown();
 }

@@ -65,7 +65,8 @@ void deleteFrameTarget(FrameTarget& target);
 // Binds the target for drawing, with the viewport the scenes draw at.
 void bindFrameTarget(const FrameTarget& target);
 
-// The back buffer of the current frame, flipped to top-down rows.
+// The frame just drawn, flipped to top-down rows: the window's back buffer, or the
+// framebuffer object bound for drawing when a tool draws off screen.
 Picture readFrame();
 // The same from a framebuffer object's first colour attachment (a tool that draws the
 // frames off screen); the frame buffer bindings are left as they were.

@@ -1,13 +1,18 @@
 // The stills tool: renders the demo's frames at chosen demo times with the real staged
 // content and writes each as a PNG, plus one contact sheet labelled with the times.
-//   stills [demoTime ...]      (no times: a few from every scene window)
+//   stills [--samples N] [--shutter F] [--out DIR] [demoTime ...]
+// (no times: a few from every scene window). With samples each still is the average
+// of N sub-frames, as the capture makes its frames, over a shutter of F of a 60 fps
+// frame interval centred on the still's time.
 #include "app/resources.h"
 #include "demo_frames.h"
+#include "subframes.h"
 #include "gfx/gl.h"
 #include <GLFW/glfw3.h>
 #include <stb/stb_image_resize.h>
 #include <stb/stb_image_write.h>
 #include <stb/stb_truetype.h>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -30,6 +35,9 @@ const float kDefaultTimes[] = {
     165.0f, 190.0f, 210.0f, 240.0f,                       // greetings
     248.5f, 255.0f, 263.0f,                               // closing logo
 };
+
+// The video's frame interval: the shutter is a part of it, as in the capture.
+constexpr double kStillFps = 60.0;
 
 constexpr int kSheetColumns = 4;
 constexpr int kThumbWidth = 480;
@@ -97,18 +105,69 @@ void placeThumbnail(Picture& sheet, const Picture& frame, int cell, const Font& 
     drawText(sheet, font, label, left + 10, top + kThumbHeight + 25);
 }
 
+struct StillsOptions {
+    std::vector<float> times;
+    int samples = 1;
+    double shutter = kDefaultShutter;
+    fs::path outDir = NORRVALE_STILLS_DIR;
+};
+
+// A number and nothing after it.
+bool readNumber(const char* text, double& value) {
+    char* end = nullptr;
+    value = std::strtod(text, &end);
+    return end != text && *end == '\0' && std::isfinite(value);
+}
+
+bool parseStillsOptions(int argc, char** argv, StillsOptions& options, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        bool flag = arg == "--samples" || arg == "--shutter" || arg == "--out";
+        if (flag && i + 1 >= argc) {
+            error = arg + " needs a value";
+            return false;
+        }
+        double number = 0.0;
+        if (arg == "--out") {
+            options.outDir = fs::absolute(argv[++i]);
+        } else if (arg == "--samples") {
+            if (!readNumber(argv[++i], number) || number != std::floor(number) || number < 1 ||
+                number > kMaxSamples) {
+                error = "--samples takes a whole number from 1 to " + std::to_string(kMaxSamples);
+                return false;
+            }
+            options.samples = int(number);
+        } else if (arg == "--shutter") {
+            if (!readNumber(argv[++i], options.shutter) || options.shutter < 0.0 || options.shutter > 1.0) {
+                error = "--shutter takes a part of the frame interval from 0 to 1";
+                return false;
+            }
+        } else if (readNumber(argv[i], number)) {
+            options.times.push_back(float(number));
+        } else {
+            error = "not a demo time or an option: '" + arg + "'";
+            return false;
+        }
+    }
+    if (options.times.empty()) options.times.assign(std::begin(kDefaultTimes), std::end(kDefaultTimes));
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<float> times;
-    for (int i = 1; i < argc; ++i) times.push_back(std::strtof(argv[i], nullptr));
-    if (times.empty()) times.assign(std::begin(kDefaultTimes), std::end(kDefaultTimes));
-
-    fs::path outDir = NORRVALE_STILLS_DIR;
+    StillsOptions options;
+    std::string error;
+    if (!parseStillsOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "stills: %s\nusage: stills [--samples N] [--shutter F] [--out DIR] "
+                             "[demoTime ...]\n", error.c_str());
+        return 2;
+    }
+    const std::vector<float>& times = options.times;
+    const fs::path& outDir = options.outDir;
     fs::create_directories(outDir);
     std::filesystem::current_path(NORRVALE_STAGE);
 
-    std::string error;
     DemoState demo;
     if (!startDemo(demo, error)) {
         std::printf("stills: %s\n", error.c_str());
@@ -116,6 +175,11 @@ int main(int argc, char** argv) {
     }
     SceneResources& res = demo.res;
     LoopValues& loop = demo.loop;
+    const std::vector<SubFrame> plan = subFramePlan(options.samples, options.shutter);
+    if (plan.size() > 1 && !displaceScenePrograms(res, error)) {
+        std::printf("stills: %s\n", error.c_str());
+        return 1;
+    }
 
     Font font = loadFont(kFontPath);
     int rows = (int(times.size()) + kSheetColumns - 1) / kSheetColumns;
@@ -129,8 +193,7 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < times.size(); ++i) {
         float t = times[i];
         bindFrameTarget(target);
-        drawFrameAfterLeadIn(t, res, loop);
-        Picture frame = readFramebuffer(target.framebuffer);
+        Picture frame = drawSubSampled(t, plan, kStillFps, res, loop);
         glfwSwapBuffers(demo.window);
         char name[64];
         std::snprintf(name, sizeof name, "still_%07.2f.png", t);
