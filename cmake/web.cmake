@@ -46,7 +46,8 @@ function(add_web_page target)
     # One fresh instance per run, started by the page's Play button.
     -sMODULARIZE=1 -sEXPORT_NAME=createNorrvale -sINVOKE_RUN=0
     "-sEXPORTED_FUNCTIONS=['_main','_norrvalePrepare','_norrvaleRequestClose','_norrvaleWebglDifferences']"
-    "-sEXPORTED_RUNTIME_METHODS=['ccall','UTF8ToString']"
+    # FS: the browser tests take files away from an instance, as a broken install would.
+    "-sEXPORTED_RUNTIME_METHODS=['ccall','UTF8ToString','FS']"
     # The track is fetched and decoded by the page, so it is not part of the data.
     # (SHELL: keeps CMake from merging the repeated option.)
     "SHELL:--preload-file ${NORRVALE_STAGE}/imgs@imgs"

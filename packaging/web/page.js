@@ -167,6 +167,11 @@ function endRun(status) {
 document.addEventListener('fullscreenchange', () => {
   if (!document.fullscreenElement && current) current.instance._norrvaleRequestClose();
 });
+// The program polls Escape once per frame, as on a desktop; in software WebGL a frame can
+// outlast a key tap, so the page passes every Escape press on as well.
+window.addEventListener('keydown', (event) => {
+  if (event.key === 'Escape' && current) current.instance._norrvaleRequestClose();
+});
 
 async function start() {
   const probe = document.createElement('canvas').getContext('webgl2');
@@ -185,7 +190,9 @@ async function start() {
   audio.prepare(kTrack, downloaded[kTrack]);
   $('status').textContent = 'Preparing…';
   next = makeInstance();
-  await next;
+  // The track decodes on the browser's own threads meanwhile; Play waits for both, so the
+  // music starts with the end of loading as on a desktop.
+  await Promise.all([next, ...[...audio.tracks.values()].map((track) => track.decoded)]);
   setState('ready');
 }
 
