@@ -46,6 +46,7 @@ export async function launch(extraArgs = []) {
 // options.record: every WebGL 2 call is logged, one list per animation frame.
 // options.noWebgl2: the browser offers no WebGL 2.
 // options.remove: files taken out of each program instance before it prepares.
+// Always: the page's program instances are kept, the latest as window.__lastInstance.
 // Always: window.__sound logs the track's decodes and starts (with the loop flag and how
 // many clears and texture uploads the run had made by then).
 function pageSetup(options) {
@@ -64,17 +65,17 @@ function pageSetup(options) {
       uploads: calls.filter((c) => c.name === 'texImage2D').length });
     return start.apply(this, args);
   };
-  if (options.remove) {
-    let create;
-    Object.defineProperty(window, 'createNorrvale', {
-      configurable: true,
-      get: () => create && ((args) => create(args).then((instance) => {
-        for (const file of options.remove) instance.FS.unlink(file);
-        return instance;
-      })),
-      set: (value) => { create = value; },
-    });
-  }
+  // Every program instance the page makes is kept as window.__lastInstance.
+  let create;
+  Object.defineProperty(window, 'createNorrvale', {
+    configurable: true,
+    get: () => create && ((args) => create(args).then((instance) => {
+      for (const file of options.remove || []) instance.FS.unlink(file);
+      window.__lastInstance = instance;
+      return instance;
+    })),
+    set: (value) => { create = value; },
+  });
   if (options.clock && options.clock.speed) {
     const start = realNow();
     performance.now = () => (realNow() - start) * options.clock.speed;
@@ -135,14 +136,20 @@ function pageSetup(options) {
         context[name] = function (...args) {
           const result = method.apply(this, args);
           if (name === 'getUniformLocation' && result) names.set(result, args[1]);
-          const logged = args.map((a) => {
-            if (typeof a === 'number' || typeof a === 'boolean') return Number(a);
-            if (typeof a === 'string') return { text: a };
-            if (a instanceof WebGLUniformLocation) return { uniform: names.get(a) || '?' };
-            if (ArrayBuffer.isView(a)) return { array: a.length <= 64 ? Array.from(a) : a.length };
-            if (a && typeof a === 'object') return { object: idOf(a) };
-            return null;
-          });
+          const logged = [];
+          for (let i = 0; i < args.length; i += 1) {
+            const a = args[i];
+            if (typeof a === 'number' || typeof a === 'boolean') logged.push(Number(a));
+            else if (typeof a === 'string') logged.push({ text: a });
+            else if (a instanceof WebGLUniformLocation) logged.push({ uniform: names.get(a) || '?' });
+            else if (ArrayBuffer.isView(a) && name.startsWith('uniform') && typeof args[i + 1] === 'number') {
+              // WebGL 2's (data, srcOffset, srcLength): the values the call hands over.
+              logged.push({ array: Array.from(a.subarray(args[i + 1], args[i + 1] + args[i + 2])) });
+              i += 2;
+            } else if (ArrayBuffer.isView(a)) logged.push({ array: a.length <= 64 ? Array.from(a) : a.length });
+            else if (a && typeof a === 'object') logged.push({ object: idOf(a) });
+            else logged.push(null);
+          }
           if (name.startsWith('create') && result) logged.push({ object: idOf(result) });
           const calls = window.__calls;
           calls[calls.length - 1].push({ name, args: logged });

@@ -20,12 +20,30 @@
 
 namespace {
 
+// The uniform field also carries a shader's source text (glShaderSource).
+std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += char(c);
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += char(c);
+        }
+    }
+    return out + "\"";
+}
+
 void writeCalls(const std::string& path, const std::vector<GlCall>& calls) {
     std::ofstream out(path);
     out << "[\n";
     for (size_t i = 0; i < calls.size(); ++i) {
         const GlCall& c = calls[i];
-        out << " {\"name\":\"" << c.name << "\",\"uniform\":\"" << c.uniform << "\",\"ints\":[";
+        out << " {\"name\":\"" << c.name << "\",\"uniform\":" << jsonString(c.uniform) << ",\"ints\":[";
         for (size_t k = 0; k < c.ints.size(); ++k) out << (k ? "," : "") << c.ints[k];
         out << "],\"floats\":[";
         char number[32];
@@ -38,14 +56,22 @@ void writeCalls(const std::string& path, const std::vector<GlCall>& calls) {
     out << "]\n";
 }
 
-// One frame as the frame loop draws it at this clock reading; the scenes' own readings
-// find the clock there too (give or take the microseconds the frame takes).
+double frozenClock = 0.0;
+
+// One frame as the frame loop draws it at this clock reading.
 void drawAtClock(double clock, SceneResources& res, LoopValues& loop) {
-    glfwSetTime(clock);
-    drawFrame(static_cast<float>(clock) - kDemoClockOffset, res, loop);
+    frozenClock = clock;
+    drawFrame(static_cast<float>(glfwGetTime()) - kDemoClockOffset, res, loop);
 }
 
 }  // namespace
+
+// The clock stands still within a frame, as the page's test clock does, so that the
+// scenes' own readings give the browser's values exactly. Defined here, it takes the
+// place of GLFW's for the whole program.
+extern "C" double glfwGetTime() {
+    return frozenClock;
+}
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -61,7 +87,6 @@ int main(int argc, char** argv) {
         std::printf("web_reference: no GL 3.3 window (run under xvfb-run)\n");
         return 1;
     }
-    glfwSetTime(0.0);
     SceneResources res;
     LoopValues loop;
     startRecording();
