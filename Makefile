@@ -16,7 +16,7 @@ WEB_CMAKE := $(BUILD_DIR)/webcmake
 EMENV     := NODE_PATH=/usr/share/nodejs
 
 .PHONY: all setup setup-release setup-web configure build windows dist-windows web dist-web \
-        serve-web dist run test stills bench fuzz clean
+        serve-web dist run test stills bench bench-web fuzz clean
 
 all: build
 
@@ -101,6 +101,11 @@ stills: build
 # Every benchmark prints its own figures; they run from the stage folder like the demo.
 bench: build
 	@cd $(STAGE_DIR) && $(XVFB) sh -c 'for b in ../bench/*/bench_*; do [ -x "$$b" ] && "$$b"; done'
+
+# The browser build's figures in headless Chromium: download size, time to Play, click to
+# music, frame times per window.
+bench-web: web
+	@node bench/web/bench_web.mjs $(WEB_DIR)
 
 # Damaged copies of the staged files through the sanitized loaders: N cases from SEED
 # (default: from the clock). Each finding is printed with its one-line reproducer.

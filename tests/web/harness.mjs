@@ -72,6 +72,9 @@ function pageSetup(options) {
     get: () => create && ((args) => create(args).then((instance) => {
       for (const file of options.remove || []) instance.FS.unlink(file);
       window.__lastInstance = instance;
+      // When the program's main (and with it glfwInit) was called.
+      const ccall = instance.ccall;
+      instance.ccall = (...args) => { window.__mainStarted = performance.now(); return ccall.apply(instance, args); };
       return instance;
     })),
     set: (value) => { create = value; },
