@@ -20,7 +20,8 @@ export function serve(folder, { hide = [] } = {}) {
       response.end();
       return;
     }
-    response.writeHead(200, { 'Content-Type': kTypes[path.extname(name)] || 'application/octet-stream' });
+    response.writeHead(200, { 'Content-Type': kTypes[path.extname(name)] || 'application/octet-stream',
+      'Access-Control-Allow-Origin': '*' });
     fs.createReadStream(file).pipe(response);
   });
   return new Promise((resolve) => server.listen(0, '127.0.0.1', () =>
@@ -45,7 +46,8 @@ export async function launch(extraArgs = []) {
 //                    marked as held (holdAt) the loop waits for window.__release().
 // options.record: every WebGL 2 call is logged, one list per animation frame.
 // options.noWebgl2: the browser offers no WebGL 2.
-// options.remove: files taken out of each program instance before it prepares.
+// options.remove: files taken out of each program instance before it prepares;
+// options.replace: [{ file, url }] files put in their place, fetched from url.
 // Always: the page's program instances are kept, the latest as window.__lastInstance.
 // Always: window.__sound logs the track's decodes and starts (with the loop flag and how
 // many clears and texture uploads the run had made by then).
@@ -69,8 +71,12 @@ function pageSetup(options) {
   let create;
   Object.defineProperty(window, 'createNorrvale', {
     configurable: true,
-    get: () => create && ((args) => create(args).then((instance) => {
+    get: () => create && ((args) => create(args).then(async (instance) => {
       for (const file of options.remove || []) instance.FS.unlink(file);
+      for (const { file, url } of options.replace || []) {
+        const bytes = new Uint8Array(await (await fetch(url)).arrayBuffer());
+        instance.FS.writeFile(file, bytes);
+      }
       window.__lastInstance = instance;
       // When the program's main (and with it glfwInit) was called.
       const ccall = instance.ccall;
