@@ -4,25 +4,10 @@
 // corpus expects (driver logs aside, in any order), as the desktop program does.
 import fs from 'node:fs';
 import path from 'node:path';
-import { serve, launch, openPage, waitForState, clickPlay, run, runCases, check, env } from './harness.mjs';
+import { serve, launch, openPage, waitForState, clickPlay, run, runCases, check, env, ownLines } from './harness.mjs';
 
 const here = path.dirname(new URL(import.meta.url).pathname);
 const corpus = path.join(env('NORRVALE_SCRATCH'), 'corpus');
-
-// As the sanitizer test reads them: each build error's head line, its log dropped.
-function loaderLines(lines) {
-  const out = [];
-  let inLog = false;
-  for (const line of lines) {
-    if (inLog) {
-      if (line === ' -- --------------------------------------------------- -- ') inLog = false;
-      continue;
-    }
-    out.push(line);
-    inLog = line.startsWith('ERROR::SHADER_COMPILATION_ERROR') || line.startsWith('ERROR::PROGRAM_LINKING_ERROR');
-  }
-  return out.sort();
-}
 
 const browser = await launch();
 const site = await serve(env('NORRVALE_WEB'));
@@ -45,7 +30,7 @@ await runCases(['materials', 'geometry', 'images', 'shaders'].map((kind) => [`da
   const deleted = await page.evaluate(() => (window.__calls || []).flat().filter((c) => c.name === 'deleteVertexArray').length);
   check(deleted === 2, 'the run did not reach the end of the timeline');
   const expected = fs.readFileSync(path.join(folder, 'expected.txt'), 'utf8').split('\n').filter((l) => l).sort();
-  const got = loaderLines(page.lines);
+  const got = ownLines(page.lines).sort();
   check(JSON.stringify(got) === JSON.stringify(expected), `console:\n${got.join('\n')}\n--- expected:\n${expected.join('\n')}`);
   check(page.errors.length === 0, `page errors: ${page.errors.join('; ')}`);
   await page.close();

@@ -228,3 +228,19 @@ export const env = (name) => {
   if (!value) throw new Error(`${name} is not set (the tests run from ctest)`);
   return value;
 };
+
+// The program's own lines of its output: a shader build error keeps its head line and
+// loses the driver's log up to the separator, since logs differ between GL drivers.
+export function ownLines(lines) {
+  const out = [];
+  let inLog = false;
+  for (const line of lines) {
+    if (inLog) {
+      if (line === ' -- --------------------------------------------------- -- ') inLog = false;
+      continue;
+    }
+    out.push(line);
+    inLog = line.startsWith('ERROR::SHADER_COMPILATION_ERROR') || line.startsWith('ERROR::PROGRAM_LINKING_ERROR');
+  }
+  return out;
+}

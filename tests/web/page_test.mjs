@@ -5,7 +5,7 @@
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { serve, launch, openPage, waitForState, clickPlay, run, runCases, check, env } from './harness.mjs';
+import { serve, launch, openPage, waitForState, clickPlay, run, runCases, check, env, ownLines } from './harness.mjs';
 
 const webDir = env('NORRVALE_WEB');
 const scratch = env('NORRVALE_SCRATCH');
@@ -29,25 +29,6 @@ function nativeLines(missing) {
   return out.split('\n').filter((line) => line !== '');
 }
 
-// Driver logs differ between GL implementations; the lines the program writes itself
-// must not. A log runs from a build error's head line to the separator line.
-function ownLines(lines) {
-  const own = [];
-  let inLog = false;
-  for (const line of lines) {
-    if (line.startsWith('ERROR::SHADER_COMPILATION_ERROR') || line.startsWith('ERROR::PROGRAM_LINKING_ERROR')) {
-      own.push(line);
-      inLog = true;
-    } else if (line.startsWith(' -- ---')) {
-      own.push(line.slice(line.indexOf(' -- ---')));
-      inLog = false;
-    } else if (!inLog) {
-      own.push(line);
-    }
-  }
-  return own;
-}
-
 const browser = await launch();
 
 await runCases([
@@ -55,7 +36,7 @@ await runCases([
     const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'norrvale-web-'));
     const zip = fs.readdirSync(env('NORRVALE_DIST')).find((name) => name.endsWith('-web.zip'));
     check(zip, 'no web zip in the dist folder (make dist-web)');
-    run('unzip', ['-q', path.join(env('NORRVALE_DIST'), zip), '-d', folder]);
+    run('cmake', ['-E', 'tar', 'xf', path.join(env('NORRVALE_DIST'), zip)], { cwd: folder });
     const root = path.join(folder, zip.replace(/\.zip$/, ''));
     const server = await serve(root);
     try {
