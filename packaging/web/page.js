@@ -18,8 +18,9 @@ function setState(state, message) {
 }
 
 // Every download feeds one bar; the sizes come from manifest.json, since a gzipping host
-// gives only the packed length.
-async function download(files) {
+// gives only the packed length. arrived(name, bytes or null) is told of each file as it
+// ends, so that work on it can begin while the rest still downloads.
+async function download(files, arrived) {
   const total = Object.values(files).reduce((a, b) => a + b, 0);
   let received = 0;
   const fetchOne = async (name) => {
@@ -42,7 +43,8 @@ async function download(files) {
     return bytes.buffer;
   };
   const names = Object.keys(files);
-  const buffers = await Promise.all(names.map((name) => fetchOne(name).catch(() => null)));
+  const buffers = await Promise.all(names.map((name) => fetchOne(name).catch(() => null)
+    .then((bytes) => { arrived(name, bytes); return bytes; })));
   return Object.fromEntries(names.map((name, i) => [name, buffers[i]]));
 }
 
@@ -181,13 +183,17 @@ async function start() {
     return;
   }
   const manifest = await (await fetch('manifest.json')).json();
-  downloaded = await download(manifest.files);
+  // The track takes longest to prepare (decoding 4½ minutes of MP3 takes seconds), so
+  // it is decoded as soon as it arrives, while the data still downloads.
+  downloaded = await download(manifest.files, (name, bytes) => {
+    if (name === kTrack) audio.prepare(kTrack, bytes);
+  });
   if (!downloaded['norrvale.js'] || !downloaded['norrvale.wasm'] || !downloaded['norrvale.data']) {
     setState('failed', 'The demo\'s files could not be downloaded.');
     return;
   }
   loadScript(new TextDecoder().decode(downloaded['norrvale.js']));
-  audio.prepare(kTrack, downloaded[kTrack]);
+  if (!audio.tracks.has(kTrack)) audio.prepare(kTrack, null);
   $('status').textContent = 'Preparing…';
   next = makeInstance();
   // The track decodes on the browser's own threads meanwhile; Play waits for both, so the
