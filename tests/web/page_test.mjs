@@ -9,6 +9,7 @@ import { serve, launch, openPage, waitForState, clickPlay, run, runCases, check,
 
 const webDir = env('NORRVALE_WEB');
 const scratch = env('NORRVALE_SCRATCH');
+fs.mkdirSync(scratch, { recursive: true });
 // Fast enough to see a whole run in seconds, slow enough for a few frames per window.
 const kFast = { speed: 40 };
 
