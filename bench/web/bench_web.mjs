@@ -60,10 +60,10 @@ function timeCalls() {
   // The click, and the play call (the track's start).
   window.__marks = {};
   document.addEventListener('click', () => { window.__marks.click = performance.now(); }, true);
-  const start = AudioBufferSourceNode.prototype.start;
-  AudioBufferSourceNode.prototype.start = function (...args) {
+  const play = HTMLMediaElement.prototype.play;
+  HTMLMediaElement.prototype.play = function (...args) {
     window.__marks.music = performance.now();
-    return start.apply(this, args);
+    return play.apply(this, args);
   };
 }
 

@@ -54,50 +54,60 @@ function loadScript(text) {
   document.head.appendChild(script);
 }
 
-// The sound: one AudioContext for the page, the track decoded once while loading. The
-// program's play2D asks for it by file name; a track that did not arrive or did not
-// decode is not played, and the demo runs silently.
+// The sound: one AudioContext for the page, and the track as an audio element routed
+// into it, which decodes as it plays: decoding the whole MP3 up front (decodeAudioData)
+// took 3½ s here, longer than everything else before Play. The program's play2D asks
+// for the track by file name; a track that did not arrive or cannot be decoded is not
+// played, and the demo runs silently.
 const audio = {
   context: null,
-  // file name -> { buffer (once decoded, or null), decoded (a Promise of it) }
+  // file name -> { element (once it can play through, or null), ready (a Promise of it) }
   tracks: new Map(),
   playing: [],
   prepare(name, bytes) {
     const Context = window.AudioContext || window.webkitAudioContext;
     if (!Context) return;
     if (!this.context) this.context = new Context();
-    const track = { buffer: null };
-    track.decoded = (bytes ? this.context.decodeAudioData(bytes).catch(() => null)
-      : Promise.resolve(null)).then((buffer) => { track.buffer = buffer; return buffer; });
+    const track = { element: null };
+    track.ready = new Promise((resolve) => {
+      if (!bytes) { resolve(null); return; }
+      const element = new Audio();
+      element.preload = 'auto';
+      element.addEventListener('canplaythrough', () => resolve(element), { once: true });
+      element.addEventListener('error', () => resolve(null), { once: true });
+      element.src = URL.createObjectURL(new Blob([bytes], { type: 'audio/mpeg' }));
+    }).then((element) => {
+      if (element) this.context.createMediaElementSource(element).connect(this.context.destination);
+      track.element = element;
+      return element;
+    });
     this.tracks.set(name, track);
   },
   // What the program's sound layer sees as its engine (Module.norrvaleAudio).
   engine() {
     return {
       available: () => !!audio.context,
-      // At once when the track is decoded (it normally is by the click), as the desktop
-      // starts it at the end of loading; else as soon as its decoding ends.
+      // At once when the track is ready (it is by the click), as the desktop starts it at
+      // the end of loading; else as soon as it is.
       play: (name, loop, paused) => {
-        const start = (buffer) => {
-          if (!buffer || !audio.running) return;
-          const source = audio.context.createBufferSource();
-          source.buffer = buffer;
-          source.loop = loop;
-          source.connect(audio.context.destination);
-          if (!paused) source.start();
-          audio.playing.push(source);
+        const start = (element) => {
+          if (!element || !audio.running) return;
+          element.loop = loop;
+          element.currentTime = 0;
+          if (!paused) element.play().catch(() => {});
+          audio.playing.push(element);
         };
         const track = audio.tracks.get(name);
         if (!track) return;
-        if (track.buffer) start(track.buffer);
-        else track.decoded.then(start);
+        if (track.element) start(track.element);
+        else track.ready.then(start);
       },
     };
   },
   running: false,
   stopAll() {
     this.running = false;
-    for (const source of this.playing) { try { source.stop(); } catch (e) { /* not started */ } }
+    for (const element of this.playing) element.pause();
     this.playing = [];
   },
 };
@@ -183,8 +193,7 @@ async function start() {
     return;
   }
   const manifest = await (await fetch('manifest.json')).json();
-  // The track takes longest to prepare (decoding 4½ minutes of MP3 takes seconds), so
-  // it is decoded as soon as it arrives, while the data still downloads.
+  // The track is made ready as soon as it arrives, while the data still downloads.
   downloaded = await download(manifest.files, (name, bytes) => {
     if (name === kTrack) audio.prepare(kTrack, bytes);
   });
@@ -196,9 +205,9 @@ async function start() {
   if (!audio.tracks.has(kTrack)) audio.prepare(kTrack, null);
   $('status').textContent = 'Preparing…';
   next = makeInstance();
-  // The track decodes on the browser's own threads meanwhile; Play waits for both, so the
-  // music starts with the end of loading as on a desktop.
-  await Promise.all([next, ...[...audio.tracks.values()].map((track) => track.decoded)]);
+  // Play waits for the track too, so the music starts with the end of loading as on a
+  // desktop.
+  await Promise.all([next, ...[...audio.tracks.values()].map((track) => track.ready)]);
   setState('ready');
 }
 

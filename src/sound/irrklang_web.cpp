@@ -1,8 +1,8 @@
 // The sound layer in the browser, in place of SDL2_mixer (emscripten's SDL port cannot
 // be had offline): Web Audio plays the track. The page (packaging/web/page.js) owns the
-// AudioContext and decodes the track while the data downloads, since decoding is
+// AudioContext and readies the track while the data downloads, since loading media is
 // asynchronous there and would otherwise delay the music behind the first frames; play2D
-// starts the decoded track, or starts it as soon as its decoding ends.
+// starts the ready track, or starts it as soon as it is ready.
 #include "sound/irrklang.h"
 #include <emscripten/emscripten.h>
 

@@ -49,23 +49,23 @@ export async function launch(extraArgs = []) {
 // options.remove: files taken out of each program instance before it prepares;
 // options.replace: [{ file, url }] files put in their place, fetched from url.
 // Always: the page's program instances are kept, the latest as window.__lastInstance.
-// Always: window.__sound logs the track's decodes and starts (with the loop flag and how
-// many clears and texture uploads the run had made by then).
+// Always: window.__sound logs the track's preparations and starts (with the loop flag,
+// the position, and how many clears and texture uploads the run had made by then).
 function pageSetup(options) {
   const realNow = performance.now.bind(performance);
-  const sound = window.__sound = { decodes: 0, starts: [] };
-  const decode = BaseAudioContext.prototype.decodeAudioData;
-  BaseAudioContext.prototype.decodeAudioData = function (...args) {
-    sound.decodes += 1;
-    return decode.apply(this, args);
+  const sound = window.__sound = { prepared: 0, starts: [] };
+  const source = AudioContext.prototype.createMediaElementSource;
+  AudioContext.prototype.createMediaElementSource = function (...args) {
+    sound.prepared += 1;
+    return source.apply(this, args);
   };
-  const start = AudioBufferSourceNode.prototype.start;
-  AudioBufferSourceNode.prototype.start = function (...args) {
+  const play = HTMLMediaElement.prototype.play;
+  HTMLMediaElement.prototype.play = function (...args) {
     const calls = (window.__calls || []).flat();
-    sound.starts.push({ loop: this.loop, seconds: this.buffer.duration,
+    sound.starts.push({ loop: this.loop, seconds: this.duration, at: this.currentTime,
       clears: calls.filter((c) => c.name === 'clear').length,
       uploads: calls.filter((c) => c.name === 'texImage2D').length });
-    return start.apply(this, args);
+    return play.apply(this, args);
   };
   // Every program instance the page makes is kept as window.__lastInstance.
   let create;

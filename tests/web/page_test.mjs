@@ -60,11 +60,12 @@ await runCases([
         check(label === 'Play again', `end card shows "${label}"`);
       }
       const sound = await page.evaluate(() => window.__sound);
-      check(sound.decodes === 1, `track decoded ${sound.decodes} times`);
+      check(sound.prepared === 1, `track prepared ${sound.prepared} times`);
       check(sound.starts.length === 2, `track started ${sound.starts.length} times in two runs`);
       const uploads = await callCount(page, 'texImage2D');
       for (const start of sound.starts) {
         check(start.loop === false, 'track started looped');
+        check(start.at === 0, `track started at ${start.at} s`);
         check(start.seconds > 200, `track of ${start.seconds} s`);
         check(start.clears === 0 && start.uploads === uploads,
           `track started after ${start.uploads} of ${uploads} uploads and ${start.clears} frames`);
