@@ -9,8 +9,14 @@ XVFB      := xvfb-run -a -s "-screen 0 1920x1080x24 -noreset"
 
 WIN_DIR   := $(BUILD_DIR)/windows
 WIN_DEPS  := $(BUILD_DIR)/windeps
+WEB_DIR   := $(BUILD_DIR)/web
+WEB_DEPS  := $(BUILD_DIR)/webdeps
+WEB_CMAKE := $(BUILD_DIR)/webcmake
+# Debian's emcc needs its own JS modules (acorn) on node's path above -O0.
+EMENV     := NODE_PATH=/usr/share/nodejs
 
-.PHONY: all setup setup-release configure build windows dist-windows dist run test video video-upload stills preview bench fuzz clean
+.PHONY: all setup setup-release setup-web configure build windows dist-windows web dist-web \
+        serve-web dist run test video video-upload stills preview bench bench-web fuzz clean
 
 all: build
 
@@ -20,6 +26,10 @@ setup:
 # The release archives and their tests need more than playing the demo does.
 setup-release:
 	@bash scripts/setup.sh release
+
+# The browser build and its tests: emscripten, Chromium and the test driver's node packages.
+setup-web:
+	@bash scripts/setup.sh web
 
 # The demo's assimp is built from Debian's source with our patches, once (build/assimp).
 configure: setup
@@ -65,9 +75,29 @@ windows: build setup-release
 dist-windows: windows
 	@bash packaging/windows/dist.sh $(WIN_DIR)/stage $(BUILD_DIR)/dist $(WIN_DEPS)
 
-# The tests include the release archive played in a minimal Debian root and the
-# Windows program under Wine, so both are made first.
-test: dist windows
+# The browser build in $(WEB_DIR): the page, the JS, the wasm and the data, from the same
+# sources with the web seams, and the content the native build baked. Its libraries are
+# built for wasm from Debian's sources the first time only.
+web: build setup-web
+	@$(EMENV) JOBS=$(JOBS) bash packaging/web/build-deps.sh $(WEB_DEPS)
+	@$(EMENV) emcmake cmake -S . -B $(WEB_CMAKE) -DCMAKE_BUILD_TYPE=Release \
+	  -DNORRVALE_WEBDEPS=$(abspath $(WEB_DEPS))/prefix \
+	  -DNORRVALE_STAGE=$(abspath $(STAGE_DIR)) -DNORRVALE_WEB_OUT=$(abspath $(WEB_DIR)) >/dev/null
+	@$(EMENV) cmake --build $(WEB_CMAKE) -j $(JOBS)
+
+# build/dist/norrvale-<version>-web.zip: the page and its files, for any static host.
+dist-web: web
+	@bash packaging/web/dist.sh $(WEB_DIR) $(BUILD_DIR)/dist
+
+# The browser build on http://127.0.0.1:8000/ (PORT=... for another port).
+PORT ?= 8000
+serve-web: web
+	@python3 packaging/web/serve.py $(WEB_DIR) $(PORT)
+
+# The tests include the release archives (the Linux one played in a minimal Debian root,
+# the Windows program under Wine, the web one served from a fresh folder in headless
+# Chromium), so all are made first.
+test: dist windows dist-web
 	@cd $(BUILD_DIR) && $(XVFB) ctest --output-on-failure -j $(JOBS)
 
 # The Linux release: build/dist/norrvale-<version>-linux-x86_64.tar.gz.
@@ -90,6 +120,11 @@ preview: build
 # Every benchmark prints its own figures; they run from the stage folder like the demo.
 bench: build
 	@cd $(STAGE_DIR) && $(XVFB) sh -c 'for b in ../bench/*/bench_*; do [ -x "$$b" ] && "$$b"; done'
+
+# The browser build's figures in headless Chromium: download size, time to Play, click to
+# music, frame times per window.
+bench-web: web
+	@node bench/web/bench_web.mjs $(WEB_DIR)
 
 # Damaged copies of the staged files through the sanitized loaders: N cases from SEED
 # (default: from the clock). Each finding is printed with its one-line reproducer.

@@ -13,7 +13,7 @@ include_directories(${NORRVALE_WINDEPS}/include)
 # assimp's exported target names its own static helpers (minizip) without a path.
 link_directories(${NORRVALE_WINDEPS}/lib)
 
-add_library(stb STATIC ${PROJECT_SOURCE_DIR}/packaging/windows/stb_image.c)
+add_library(stb STATIC ${PROJECT_SOURCE_DIR}/packaging/stb_image.c)
 
 # The GCC runtime goes into the program itself; the DLLs it still imports are copied
 # beside it on every build (only those that changed).

@@ -4,7 +4,8 @@
 # source with our patches. `setup.sh release` adds what the two release archives and
 # their tests need (a minimal Debian root, MinGW-w64 with the Debian sources of the
 # Windows libraries, Wine), so that `make run` does not download a cross compiler to
-# play the demo.
+# play the demo. `setup.sh web` adds the browser build's (emscripten, Chromium, and the
+# browser tests' node packages from tests/web's lockfile).
 # Idempotent: packages already present are skipped, and apt is not touched at all
 # when nothing is missing.
 set -euo pipefail
@@ -19,6 +20,14 @@ packages=(
   ffmpeg mpg123 libmpg123-dev
 )
 release=
+web=
+if [ "${1:-}" = web ]; then
+  web=1
+  # python3-pil: the browser tests compare pictures with /usr/bin/python3.
+  packages+=(emscripten chromium python3-pil nodejs)
+  # NodeSource's nodejs carries npm; Debian's has it as a package of its own.
+  command -v npm >/dev/null || packages+=(npm)
+fi
 if [ "${1:-}" = release ]; then
   release=1
   packages+=(
@@ -62,7 +71,19 @@ for p in "${packages[@]}"; do
   fi
 done
 
+# The browser tests' driver (puppeteer-core, no browser download) at the versions the
+# lockfile pins; again only when what is installed differs from it.
+npmInstall() {
+  local dir
+  dir=$(cd "$(dirname "$0")/../tests/web" && pwd)
+  if ! cmp -s "$dir/package-lock.json" "$dir/node_modules/.norrvale-lock" 2>/dev/null; then
+    (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error >/dev/null &&
+     cp package-lock.json node_modules/.norrvale-lock)
+  fi
+}
+
 if [ ${#missing[@]} -eq 0 ] && [ -z "$update" ]; then
+  if [ -n "$web" ]; then npmInstall; fi
   exit 0
 fi
 
@@ -72,3 +93,4 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   apt_get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+if [ -n "$web" ]; then npmInstall; fi

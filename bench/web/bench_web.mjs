@@ -1,0 +1,168 @@
+// The browser build's figures in headless Chromium (SwiftShader), from a server on
+// 127.0.0.1: what a host sends (each file gzip'd), navigation to Play ready, click to
+// music start with where the time goes, and frame times per scene window beside the
+// floor of a cleared 1080p canvas. Prints figures only; nothing here passes or fails.
+//   node bench/web/bench_web.mjs WEB_FOLDER     (make bench-web)
+import fs from 'node:fs';
+import path from 'node:path';
+import zlib from 'node:zlib';
+import { serve, launch, openPage, waitForState, clickPlay } from '../../tests/web/harness.mjs';
+
+const webDir = path.resolve(process.argv[2] || 'build/web');
+const kLoads = 3;
+const kRuns = 3;
+const kFramesPerWindow = 24;
+const kWindows = [10.5, 30.5, 70.5, 110.5, 145.5, 200.5, 255.5];
+const MiB = 1024 * 1024;
+
+const median = (xs) => { const s = [...xs].sort((a, b) => a - b); return s[Math.floor((s.length - 1) / 2)]; };
+const quantile = (xs, q) => { const s = [...xs].sort((a, b) => a - b); return s[Math.min(s.length - 1, Math.ceil(q * s.length) - 1)]; };
+const ms = (x) => `${x.toFixed(0)} ms`;
+const spread = (xs) => `median ${ms(median(xs))} (${ms(Math.min(...xs))} to ${ms(Math.max(...xs))}, ${xs.length} runs)`;
+
+// ---- Download size, as a gzipping static host sends it ----
+console.log('Download (gzip -6, as a static host sends it; goal: at most 16 MiB)');
+let total = 0;
+for (const name of fs.readdirSync(webDir).sort()) {
+  const file = path.join(webDir, name);
+  if (!fs.statSync(file).isFile()) continue;
+  const raw = fs.readFileSync(file);
+  const packed = zlib.gzipSync(raw, { level: 6 }).length;
+  total += packed;
+  console.log(`  ${name.padEnd(26)} ${(raw.length / MiB).toFixed(2).padStart(7)} MiB -> ${(packed / MiB).toFixed(2).padStart(7)} MiB`);
+}
+console.log(`  total                      ${(total / MiB).toFixed(2).padStart(20)} MiB`);
+
+const browser = await launch(['--autoplay-policy=no-user-gesture-required']);
+const server = await serve(webDir);
+
+// Where start-up time goes: every WebGL call timed, in the page.
+function timeCalls() {
+  const getContext = HTMLCanvasElement.prototype.getContext;
+  window.__glTime = {};
+  HTMLCanvasElement.prototype.getContext = function (type, attributes) {
+    const context = getContext.call(this, type, attributes);
+    if (type !== 'webgl2' || !context || context.__timed) return context;
+    context.__timed = true;
+    const proto = Object.getPrototypeOf(context);
+    for (const name of Object.getOwnPropertyNames(proto)) {
+      const d = Object.getOwnPropertyDescriptor(proto, name);
+      if (typeof d.value !== 'function' || name === 'constructor') continue;
+      context[name] = function (...args) {
+        const t = performance.now();
+        const result = d.value.apply(this, args);
+        window.__glTime[name] = (window.__glTime[name] || 0) + performance.now() - t;
+        return result;
+      };
+    }
+    return context;
+  };
+  // The click, and the play call (the track's start).
+  window.__marks = {};
+  document.addEventListener('click', () => { window.__marks.click = performance.now(); }, true);
+  const play = HTMLMediaElement.prototype.play;
+  HTMLMediaElement.prototype.play = function (...args) {
+    window.__marks.music = performance.now();
+    return play.apply(this, args);
+  };
+}
+
+// ---- Navigation to Play ready ----
+const loads = [];
+for (let i = 0; i < kLoads; i += 1) {
+  const page = await openPage(browser, server.url);
+  await waitForState(page, 'ready');
+  loads.push(await page.evaluate(() => {
+    const r = (n) => performance.getEntriesByName(new URL(n, location.href).href)[0];
+    return { ready: performance.now(), data: r('norrvale.data').responseEnd,
+      wasm: r('norrvale.wasm').responseEnd, track: r('tessmer-trancedemo5.mp3').responseEnd };
+  }));
+  await page.close();
+}
+console.log('\nNavigation to Play ready (goal: at most 3 s)');
+console.log(`  ready:                ${spread(loads.map((l) => l.ready))}`);
+console.log(`  downloads done:       ${spread(loads.map((l) => Math.max(l.data, l.wasm, l.track)))}`);
+console.log(`  decoding and parsing: ${spread(loads.map((l) => l.ready - Math.max(l.data, l.wasm, l.track)))}`
+  + ' (images, models and the track, before the click)');
+
+// ---- Click to music start ----
+const page = await openPage(browser, server.url);
+await page.evaluateOnNewDocument(timeCalls);
+await page.reload();
+const starts = [];
+for (let i = 0; i < kRuns; i += 1) {
+  await waitForState(page, i ? 'ended' : 'ready');
+  // The next run's instance is made after the end card shows.
+  await page.waitForFunction(() => window.__lastInstance && !window.__lastInstance.__used, { timeout: 120000 });
+  await page.evaluate(() => { window.__glTime = {}; window.__marks = {}; window.__lastInstance.__used = true; });
+  await clickPlay(page);
+  await page.waitForFunction(() => window.__marks.music, { timeout: 120000 });
+  starts.push(await page.evaluate(() => ({ ...window.__marks, main: window.__mainStarted, gl: window.__glTime })));
+  await page.keyboard.press('Escape');
+  await waitForState(page, 'ended');
+}
+const group = (gl, names) => names.reduce((sum, n) => sum + (gl[n] || 0), 0);
+const kGroups = {
+  'texture uploads and mipmaps': ['texImage2D', 'generateMipmap', 'texParameteri'],
+  'shader compile and link': ['compileShader', 'linkProgram', 'getShaderParameter', 'getProgramParameter',
+    'shaderSource', 'attachShader', 'getActiveUniform', 'getUniformLocation'],
+  'vertex buffers': ['bufferData', 'vertexAttribPointer', 'vertexAttribIPointer'],
+};
+console.log('\nClick to music start (goal: median at most 1.0 s)');
+console.log(`  click to play call:   ${spread(starts.map((s) => s.music - s.click))}`);
+console.log(`  glfwInit to play call: ${spread(starts.map((s) => s.music - s.main))}`);
+for (const [label, names] of Object.entries(kGroups)) {
+  console.log(`    in WebGL, ${label.padEnd(28)} ${ms(median(starts.map((s) => group(s.gl, names))))}`);
+}
+const allGl = (gl) => Object.values(gl).reduce((a, b) => a + b, 0);
+console.log(`    in WebGL, all calls (the driver floor)  ${ms(median(starts.map((s) => allGl(s.gl))))}`);
+console.log(`    outside WebGL (wasm, page)              ${ms(median(starts.map((s) => s.music - s.main - allGl(s.gl))))}`);
+await page.close();
+
+// ---- Frame times per window, and the floor ----
+async function frameTimes() {
+  const times = [];
+  for (const [w, t] of kWindows.entries()) {
+    const schedule = Array.from({ length: kFramesPerWindow }, (_, k) => t + 13 + k / 30);
+    const p = await openPage(browser, server.url, { clock: { schedule } });
+    await waitForState(p, 'ready');
+    // Real time at each animation frame the program draws in.
+    await p.evaluate(() => {
+      window.__real = [];
+      const raf = window.requestAnimationFrame;
+      window.requestAnimationFrame = (cb) => raf((ts) => { window.__real.push(Date.now()); cb(ts); });
+    });
+    await clickPlay(p);
+    await p.waitForFunction((n) => window.__real.length >= n, { timeout: 600000, polling: 50 }, kFramesPerWindow);
+    const real = await p.evaluate(() => window.__real);
+    await p.close();
+    const gaps = real.slice(1).map((x, i) => x - real[i]);
+    times.push({ window: w + 1, gaps });
+  }
+  return times;
+}
+const perWindow = await frameTimes();
+const floorPage = await browser.newPage();
+await floorPage.setContent('<canvas width=1920 height=1080 style="width:100vw;height:100vh"></canvas>');
+const floor = await floorPage.evaluate(() => new Promise((resolve) => {
+  const gl = document.querySelector('canvas').getContext('webgl2');
+  const stamps = [];
+  const frame = () => {
+    gl.clearColor(0, 0, 0, 1);
+    gl.clear(gl.COLOR_BUFFER_BIT | gl.DEPTH_BUFFER_BIT);
+    stamps.push(performance.now());
+    if (stamps.length < 60) requestAnimationFrame(frame);
+    else resolve(stamps.slice(1).map((x, i) => x - stamps[i]));
+  };
+  requestAnimationFrame(frame);
+}));
+await floorPage.close();
+console.log(`\nFrame time in headless Chromium, SwiftShader (${kFramesPerWindow - 1} frames per window)`);
+for (const { window: w, gaps } of perWindow) {
+  console.log(`  window ${w}: median ${ms(median(gaps))}, p99 ${ms(quantile(gaps, 0.99))}, worst ${ms(Math.max(...gaps))}`
+    + ` (${(1000 / median(gaps)).toFixed(1)} fps)`);
+}
+console.log(`  floor, a cleared 1080p canvas: median ${ms(median(floor))} (${(1000 / median(floor)).toFixed(1)} fps)`);
+
+await browser.close();
+server.close();

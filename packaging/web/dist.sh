@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Packs the browser build into the release zip: norrvale-<version>-web/ with the page,
+# its files, the release text and licences/ with the notices of everything compiled in.
+# Every path in the page is relative, so the folder plays from any static host as it is.
+# Usage: dist.sh WEB_FOLDER DIST_FOLDER [WEB_DEPS]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+web=$1
+dist=$2
+deps=${3:-$(dirname "$web")/webdeps}
+name=norrvale-$(bash "$root/packaging/version.sh")-web
+
+rm -rf "${dist:?}/$name" "$dist/$name.zip"
+mkdir -p "$dist/$name/licences"
+for file in index.html page.js page.css manifest.json norrvale.js norrvale.wasm norrvale.data \
+            tessmer-trancedemo5.mp3; do
+  cp "$web/$file" "$dist/$name/"
+done
+cp "$root/packaging/web/norrvale-web.txt" "$dist/$name/norrvale.txt"
+
+# The zlib, BSD and MIT licences ask for their notices beside binary copies: assimp and
+# zlib (with minizip) from their Debian source packages; emscripten's runtime (its JS,
+# musl, libc++, libc++abi, compiler-rt) and the header-only libraries from the host's
+# package documentation.
+for package in assimp zlib; do
+  copyright=$(find "$deps/src" -maxdepth 5 -path "*/$package-[0-9]*/debian/copyright" | head -n 1)
+  [ -n "$copyright" ] || { echo "no debian/copyright for $package under $deps/src" >&2; exit 1; }
+  cp "$copyright" "$dist/$name/licences/$package.txt"
+done
+for package in emscripten:emscripten libglm-dev:glm libstb-dev:stb; do
+  copyright=/usr/share/doc/${package%%:*}/copyright
+  [ -f "$copyright" ] || { echo "$copyright is missing (run scripts/setup.sh web)" >&2; exit 1; }
+  cp "$copyright" "$dist/$name/licences/${package#*:}.txt"
+done
+(cd "$dist" && cmake -E tar cf "$name.zip" --format=zip "$name")
+rm -rf "${dist:?}/$name"
+echo "$dist/$name.zip"

@@ -1,4 +1,0 @@
-/* On Linux the demo links Debian's libstb; for Windows the same header is compiled
-   into the program instead. */
-#define STB_IMAGE_IMPLEMENTATION
-#include <stb/stb_image.h>

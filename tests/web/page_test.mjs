@@ -1,0 +1,150 @@
+// The page a viewer meets, in headless Chromium: the release zip unpacked and served
+// from a fresh folder plays through (progress, Play, frames, end card, Play again) with
+// its track; Escape ends a run; a missing track, shader or image behaves as on the
+// desktop; a browser without WebGL 2 is told so.
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { serve, launch, openPage, waitForState, clickPlay, run, runCases, check, env, ownLines } from './harness.mjs';
+
+const webDir = env('NORRVALE_WEB');
+const scratch = env('NORRVALE_SCRATCH');
+fs.mkdirSync(scratch, { recursive: true });
+// Fast enough to see a whole run in seconds, slow enough for a few frames per window.
+const kFast = { speed: 40 };
+
+const callCount = (page, name) => page.evaluate((n) =>
+  (window.__calls || []).flat().filter((c) => c.name === n).length, name);
+
+// The desktop program's stdout with the same files missing, run straight to its end
+// with the tests' clock shim.
+function nativeLines(missing) {
+  const stage = path.join(scratch, 'stage-missing');
+  fs.rmSync(stage, { recursive: true, force: true });
+  fs.cpSync(env('NORRVALE_STAGE'), stage, { recursive: true });
+  for (const file of missing) fs.rmSync(path.join(stage, file));
+  const out = run(env('NORRVALE_BINARY'), [], {
+    cwd: stage,
+    env: { ...process.env, LD_PRELOAD: env('NORRVALE_SHIM'), SHIM_CLOCK_START: '300' },
+  });
+  return out.split('\n').filter((line) => line !== '');
+}
+
+const browser = await launch();
+
+await runCases([
+  ['release_folder_plays_through_twice_with_its_track', async () => {
+    const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'norrvale-web-'));
+    const zip = fs.readdirSync(env('NORRVALE_DIST')).find((name) => name.endsWith('-web.zip'));
+    check(zip, 'no web zip in the dist folder (make dist-web)');
+    run('cmake', ['-E', 'tar', 'xf', path.join(env('NORRVALE_DIST'), zip)], { cwd: folder });
+    const root = path.join(folder, zip.replace(/\.zip$/, ''));
+    const server = await serve(root);
+    try {
+      const page = await openPage(browser, server.url, { clock: kFast, record: true });
+      const first = await page.evaluate(() => document.body.dataset.state);
+      check(first === 'loading', `the page opens in state ${first}, not loading`);
+      await waitForState(page, 'ready');
+      const fill = await page.$eval('#fill', (e) => parseFloat(e.style.width));
+      check(fill === 100, `progress bar at ${fill}% when ready`);
+      for (const runIndex of [1, 2]) {
+        await clickPlay(page);
+        await waitForState(page, 'playing');
+        await waitForState(page, 'ended');
+        const clears = await callCount(page, 'clear');
+        check(clears >= 3, `run ${runIndex} drew ${clears} frames`);
+        // The end of the timeline, not a close: two arrays deleted, not four.
+        const deleted = await callCount(page, 'deleteVertexArray');
+        check(deleted === 2, `run ${runIndex} ended with ${deleted} arrays deleted, not the timeline's 2`);
+        const label = await page.$eval('#play', (e) => (e.hidden ? '' : e.textContent));
+        check(label === 'Play again', `end card shows "${label}"`);
+      }
+      const sound = await page.evaluate(() => window.__sound);
+      check(sound.prepared === 1, `track prepared ${sound.prepared} times`);
+      check(sound.starts.length === 2, `track started ${sound.starts.length} times in two runs`);
+      const uploads = await callCount(page, 'texImage2D');
+      for (const start of sound.starts) {
+        check(start.loop === false, 'track started looped');
+        check(start.at === 0, `track started at ${start.at} s`);
+        check(start.seconds > 200, `track of ${start.seconds} s`);
+        check(start.clears === 0 && start.uploads === uploads,
+          `track started after ${start.uploads} of ${uploads} uploads and ${start.clears} frames`);
+      }
+      check(page.errors.length === 0, `page errors: ${page.errors.join('; ')}`);
+      await page.close();
+    } finally {
+      server.close();
+      fs.rmSync(folder, { recursive: true, force: true });
+    }
+  }],
+
+  ['escape_ends_a_run_early', async () => {
+    const server = await serve(webDir);
+    try {
+      const page = await openPage(browser, server.url, { record: true });
+      await clickPlay(page);
+      await page.waitForFunction(() => (window.__calls || []).flat().filter((c) => c.name === 'clear').length >= 2,
+        { timeout: 120000 });
+      await page.keyboard.press('Escape');
+      await waitForState(page, 'ended', 60000);
+      const deleted = await callCount(page, 'deleteVertexArray');
+      check(deleted === 4, `a close deletes 4 arrays, this run ${deleted}`);
+      await page.close();
+    } finally {
+      server.close();
+    }
+  }],
+
+  ['missing_track_runs_silently_to_the_end', async () => {
+    const server = await serve(webDir, { hide: ['tessmer-trancedemo5.mp3'] });
+    try {
+      const page = await openPage(browser, server.url, { clock: kFast, record: true });
+      await clickPlay(page);
+      await waitForState(page, 'ended');
+      const sound = await page.evaluate(() => window.__sound);
+      check(sound.starts.length === 0, 'a track started');
+      check(await callCount(page, 'deleteVertexArray') === 2, 'the run did not reach the end of the timeline');
+      const message = await page.$eval('#message', (e) => e.textContent);
+      check(message === '', `end card says "${message}"`);
+      await page.close();
+    } finally {
+      server.close();
+    }
+  }],
+
+  ['missing_shader_and_images_print_the_desktop_lines_and_the_run_goes_on', async () => {
+    const missing = ['shdrs/instancing3.fs', 'imgs/greet05.png', 'imgs/HelsinkiTop.png'];
+    const expected = ownLines(nativeLines(missing));
+    check(expected.some((l) => l.startsWith('Texture failed')), `native run printed: ${expected.join('\n')}`);
+    const server = await serve(webDir);
+    try {
+      const page = await openPage(browser, server.url,
+        { clock: kFast, record: true, remove: missing.map((f) => `/${f}`) });
+      await clickPlay(page);
+      await waitForState(page, 'ended');
+      const got = ownLines(page.lines);
+      check(JSON.stringify(got) === JSON.stringify(expected),
+        `console:\n${got.join('\n')}\n--- desktop:\n${expected.join('\n')}`);
+      check(await callCount(page, 'deleteVertexArray') === 2, 'the run did not reach the end of the timeline');
+      await page.close();
+    } finally {
+      server.close();
+    }
+  }],
+
+  ['without_webgl2_the_page_says_so', async () => {
+    const server = await serve(webDir);
+    try {
+      const page = await openPage(browser, server.url, { noWebgl2: true });
+      await waitForState(page, 'nowebgl', 30000);
+      const message = await page.$eval('#message', (e) => (e.hidden ? '' : e.textContent));
+      check(message.includes('WebGL 2'), `message: "${message}"`);
+      check(await page.$eval('#play', (e) => e.hidden), 'Play is offered');
+      await page.close();
+    } finally {
+      server.close();
+    }
+  }],
+]);
+
+await browser.close();
