@@ -7,7 +7,7 @@
 // frame-<i>.png for each value given as "=CLOCK" (a frame the test looks at).
 #include "app/resources.h"
 #include "app/timeline.h"
-#include "frame_capture.h"
+#include "demo_frames.h"
 #include "gfx/gl.h"
 #include "gl_recorder.h"
 #include <GLFW/glfw3.h>
@@ -82,9 +82,10 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(out);
     std::filesystem::current_path(NORRVALE_STAGE);
 
-    GLFWwindow* window = openDemoWindow();
+    std::string error;
+    GLFWwindow* window = openDemoWindow(error);
     if (!window) {
-        std::printf("web_reference: no GL 3.3 window (run under xvfb-run)\n");
+        std::printf("web_reference: %s\n", error.c_str());
         return 1;
     }
     SceneResources res;
