@@ -6,6 +6,9 @@
 #   cmakeInstall LOG WORK SOURCE [CMAKE_ARGS...]
 #                          configures SOURCE in WORK, builds and installs it, quietly
 #                          (JOBS jobs); the whole log stays in LOG for when it fails.
+#   crossBuild PLATFORM NAME SOURCE [CMAKE_ARGS...]
+#                          cmakeInstall for another platform, once: with the caller's
+#                          $toolchain into its $prefix, logged and stamped in its $deps.
 debianSource() {
   local pkg=$1 into=$2 dir version
   mkdir -p "$into"
@@ -38,4 +41,17 @@ cmakeInstall() {
     return 1
   fi
   rm -rf "$work"
+}
+
+crossBuild() {
+  local platform=$1 name=$2 source=$3
+  shift 3
+  [ -f "$deps/stamps/$name" ] && return 0
+  echo "Building $name for $platform"
+  cmakeInstall "$deps/build-$name.log" "$deps/build-$name" "$source" \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_FIND_ROOT_PATH="$prefix" \
+    -DCMAKE_PREFIX_PATH="$prefix" "$@" || return 1
+  mkdir -p "$deps/stamps"
+  touch "$deps/stamps/$name"
 }

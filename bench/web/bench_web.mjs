@@ -153,6 +153,8 @@ for (let i = 0; i < kRuns; i += 1) {
   uploadFloor.push(await bare.evaluate((ops) => {
     const gl = document.querySelector('canvas').getContext('webgl2');
     const channels = { [gl.RGBA]: 4, [gl.RGB]: 3, [gl.RG]: 2, [gl.RED]: 1 };
+    const bytes = ([, , , , w, h, , format]) => w * h * (channels[format] || 4) + 4 * h;
+    const zeros = new Uint8Array(Math.max(...ops.filter(([n]) => n === 'texImage2D').map(bytes)));
     const textures = new Map();
     const start = performance.now();
     for (const [name, ...args] of ops) {
@@ -163,7 +165,7 @@ for (let i = 0; i < kRuns; i += 1) {
       } else if (name === 'texImage2D') {
         const [target, level, internal, w, h, border, format, type] = args;
         gl.texImage2D(target, level, internal, w, h, border, format, type,
-          new Uint8Array(w * h * (channels[format] || 4) + 4 * h));
+          zeros.subarray(0, bytes(['', ...args])));
       } else {
         gl[name](...args);
       }

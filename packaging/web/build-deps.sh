@@ -18,17 +18,7 @@ toolchain=/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake
 . "$root/packaging/from-source.sh"
 fetch() { debianSource "$1" "$deps/src"; }
 
-build() {
-  local name=$1 source=$2
-  shift 2
-  [ -f "$deps/stamps/$name" ] && return 0
-  echo "Building $name for wasm"
-  cmakeInstall "$deps/build-$name.log" "$deps/build-$name" "$source" \
-    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_FIND_ROOT_PATH="$prefix" \
-    -DCMAKE_PREFIX_PATH="$prefix" "$@" || exit 1
-  touch "$deps/stamps/$name"
-}
+build() { crossBuild wasm "$@" || exit 1; }
 
 # zlib's own configure script, not its CMake project: that one wants a Windows resource
 # file that Debian's repack strips.

@@ -15,18 +15,7 @@ mkdir -p "$deps/src" "$deps/stamps" "$prefix/include"
 . "$root/packaging/from-source.sh"
 fetch() { debianSource "$1" "$deps/src"; }
 
-# One CMake project for Windows into the prefix, once: a stamp marks it installed.
-build() {
-  local name=$1 source=$2
-  shift 2
-  [ -f "$deps/stamps/$name" ] && return 0
-  echo "Building $name for Windows"
-  cmakeInstall "$deps/build-$name.log" "$deps/build-$name" "$source" \
-    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_FIND_ROOT_PATH="$prefix" \
-    -DCMAKE_PREFIX_PATH="$prefix" "$@" || exit 1
-  touch "$deps/stamps/$name"
-}
+build() { crossBuild Windows "$@" || exit 1; }
 
 # Header-only libraries are used as on Linux, from the host's Debian packages.
 for headers in glm stb utf8cpp; do
