@@ -28,21 +28,6 @@
 
 namespace {
 
-// window  first demo second  end
-struct SceneWindow {
-    int number;
-    double start, end;
-};
-constexpr SceneWindow kWindows[] = {
-    {1, -13.0,  20.0},
-    {2,  20.0,  40.0},
-    {3,  40.0,  95.0},
-    {4,  95.0, 130.0},
-    {5, 130.0, 160.0},
-    {6, 160.0, 247.0},
-    {7, 247.0, 265.0},
-};
-
 // Instants where sub-sampling has the most to do.
 struct Instant {
     float demoTime;
@@ -162,8 +147,9 @@ bool speed(DemoState& demo, CaptureOptions defaults, double seconds, const std::
         }
         double estimate = 0.0, totalFrames = 0.0;
         double steps[4] = {0.0, 0.0, 0.0, 0.0};
-        for (const SceneWindow& w : kWindows) {
-            options.fromDemo = (w.start + w.end) / 2.0 - seconds / 2.0;
+        for (int number = 1; number <= kTimelineWindowCount; ++number) {
+            const double start = kTimelineWindows[number - 1].from, end = kTimelineWindows[number - 1].to;
+            options.fromDemo = (start + end) / 2.0 - seconds / 2.0;
             options.toDemo = options.fromDemo + seconds;
             options.outPath = out;
             options.warmupRate = 0.0;
@@ -178,11 +164,11 @@ bool speed(DemoState& demo, CaptureOptions defaults, double seconds, const std::
             // The encoder's bit rate: what the preset and quality trade for speed.
             std::error_code noSize;
             const double megabits = double(std::filesystem::file_size(out, noSize)) * 8e-6;
-            std::printf("%-7d %-6d %-12s %6ld %8.2f %8.3f %8.1f %8.1f %8.1f %8.1f %8.1f\n", samples, w.number,
+            std::printf("%-7d %-6d %-12s %6ld %8.2f %8.3f %8.1f %8.1f %8.1f %8.1f %8.1f\n", samples, number,
                         range, r.framesWritten, rate, rate / options.fps, r.drawSeconds * perFrame,
                         r.readSeconds * perFrame, r.averageSeconds * perFrame, r.encodeSeconds * perFrame,
                         noSize ? 0.0 : megabits / seconds);
-            const double frames = (w.end - w.start) * options.fps, weight = frames / r.framesWritten;
+            const double frames = (end - start) * options.fps, weight = frames / r.framesWritten;
             estimate += frames / rate;
             totalFrames += frames;
             steps[0] += r.drawSeconds * weight;

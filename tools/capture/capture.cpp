@@ -170,9 +170,6 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions& o
 
 namespace {
 
-// Demo seconds where one scene window hands over to the next.
-constexpr double kWindowBounds[] = {20.0, 40.0, 95.0, 130.0, 160.0, 247.0};
-
 // Rounding slack for products of seconds and frame rates that should be whole.
 constexpr double kGridSlack = 1e-6;
 
@@ -207,8 +204,9 @@ std::vector<double> warmupClocks(const FrameSchedule& schedule, double rate) {
     };
 
     double windowStart = 0.0;  // clock where frame 0's scene window opens
-    for (double bound : kWindowBounds) {
-        double boundClock = bound + kDemoClockOffset;
+    // Where one scene window hands over to the next: every window's start but the first.
+    for (int w = 1; w < kTimelineWindowCount; ++w) {
+        double boundClock = double(kTimelineWindows[w].from) + kDemoClockOffset;
         if (boundClock > first + kGridSlack) break;
         stepsBack.insert(lastStepBefore(boundClock));
         windowStart = boundClock;
