@@ -5,6 +5,8 @@
 # Usage: dist.sh WEB_FOLDER DIST_FOLDER [WEB_DEPS]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source=../zip-release.sh
+. "$root/packaging/zip-release.sh"
 web=$1
 dist=$2
 deps=${3:-$(dirname "$web")/webdeps}
@@ -22,16 +24,7 @@ cp "$root/packaging/web/norrvale-web.txt" "$dist/$name/norrvale.txt"
 # zlib (with minizip) from their Debian source packages; emscripten's runtime (its JS,
 # musl, libc++, libc++abi, compiler-rt) and the header-only libraries from the host's
 # package documentation.
-for package in assimp zlib; do
-  copyright=$(find "$deps/src" -maxdepth 5 -path "*/$package-[0-9]*/debian/copyright" | head -n 1)
-  [ -n "$copyright" ] || { echo "no debian/copyright for $package under $deps/src" >&2; exit 1; }
-  cp "$copyright" "$dist/$name/licences/$package.txt"
-done
-for package in emscripten:emscripten libglm-dev:glm libstb-dev:stb; do
-  copyright=/usr/share/doc/${package%%:*}/copyright
-  [ -f "$copyright" ] || { echo "$copyright is missing (run scripts/setup.sh web)" >&2; exit 1; }
-  cp "$copyright" "$dist/$name/licences/${package#*:}.txt"
-done
-(cd "$dist" && cmake -E tar cf "$name.zip" --format=zip "$name")
-rm -rf "${dist:?}/$name"
-echo "$dist/$name.zip"
+sourceLicences "$deps" "$dist/$name/licences" assimp zlib
+hostLicences "scripts/setup.sh web" "$dist/$name/licences" \
+  emscripten:emscripten libglm-dev:glm libstb-dev:stb
+packZip "$dist" "$name"

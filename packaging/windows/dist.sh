@@ -5,6 +5,8 @@
 # Usage: dist.sh WINDOWS_STAGE DIST_FOLDER WINDOWS_DEPS
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source=../zip-release.sh
+. "$root/packaging/zip-release.sh"
 stage=$1
 dist=$2
 deps=$3
@@ -21,17 +23,8 @@ cp "$root/packaging/norrvale.txt" "$dist/$name/norrvale.txt"
 # runtime (libwinpthread, the static libstdc++) and the header-only libraries in the
 # host's package documentation.
 mkdir -p "$dist/$name/licences"
-for package in glfw3 assimp libsdl2 libsdl2-mixer zlib; do
-  copyright=$(find "$deps/src" -maxdepth 5 -path "*/$package-[0-9]*/debian/copyright" | head -n 1)
-  [ -n "$copyright" ] || { echo "no debian/copyright for $package under $deps/src" >&2; exit 1; }
-  cp "$copyright" "$dist/$name/licences/$package.txt"
-done
-for package in mingw-w64-x86-64-dev:mingw-w64-runtime gcc-mingw-w64-base:gcc-runtime \
-               libglm-dev:glm libstb-dev:stb python3-glad:glad; do
-  copyright=/usr/share/doc/${package%%:*}/copyright
-  [ -f "$copyright" ] || { echo "$copyright is missing (run scripts/setup.sh)" >&2; exit 1; }
-  cp "$copyright" "$dist/$name/licences/${package#*:}.txt"
-done
-(cd "$dist" && cmake -E tar cf "$name.zip" --format=zip "$name")
-rm -rf "${dist:?}/$name"
-echo "$dist/$name.zip"
+sourceLicences "$deps" "$dist/$name/licences" glfw3 assimp libsdl2 libsdl2-mixer zlib
+hostLicences scripts/setup.sh "$dist/$name/licences" \
+  mingw-w64-x86-64-dev:mingw-w64-runtime gcc-mingw-w64-base:gcc-runtime \
+  libglm-dev:glm libstb-dev:stb python3-glad:glad
+packZip "$dist" "$name"
