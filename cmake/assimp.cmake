@@ -15,6 +15,9 @@ if(NOT assimp_FOUND OR NOT EXISTS ${NORRVALE_ASSIMP}/asan/lib/libassimp.a)
                       "run packaging/assimp/build-linux.sh (make build does)")
 endif()
 
+include(${CMAKE_CURRENT_LIST_DIR}/assimp_minizip.cmake)
+drop_bundled_minizip(assimp::assimp)
+
 find_package(ZLIB REQUIRED)
 add_library(assimp_asan STATIC IMPORTED)
 set_target_properties(assimp_asan PROPERTIES

@@ -10,8 +10,7 @@ set(ENV{PKG_CONFIG_LIBDIR} ${NORRVALE_WINDEPS}/lib/pkgconfig)
 unset(ENV{PKG_CONFIG_PATH})
 # glm and stb are the host's header packages, linked into the prefix.
 include_directories(${NORRVALE_WINDEPS}/include)
-# assimp's exported target names its own static helpers (minizip) without a path.
-link_directories(${NORRVALE_WINDEPS}/lib)
+include(${CMAKE_CURRENT_LIST_DIR}/assimp_minizip.cmake)
 
 add_library(stb STATIC ${PROJECT_SOURCE_DIR}/packaging/stb_image.c)
 
