@@ -8,12 +8,11 @@
 #   desktop_root.sh prepare CACHE_DIR        makes or reuses the root, prints its path
 #   desktop_root.sh run ROOT COMMAND...      runs COMMAND chrooted in ROOT, offline
 #
-# Needs root (debootstrap, chroot, namespaces). Every mount is made inside a private
-# mount namespace, so nothing stays mounted under the build folder when a run is
-# killed, and `rm -rf build` cannot reach through a mount into the host's /dev.
+# Needs root (debootstrap, chroot, namespaces) and, the first time, the host's own
+# Debian mirror.
 set -euo pipefail
-
-suite=bookworm
+# shellcheck source=../support/debian_root.sh
+. "$(dirname "$0")/../support/debian_root.sh"
 
 # What the root gets on top of debootstrap's minbase. Keep in step with the
 # requirements named in packaging/norrvale.txt.
@@ -32,50 +31,9 @@ desktopPackages=(
   xvfb xauth
 )
 
-# The host's Debian mirror, so the root is made from where the host's own packages come.
-hostMirror() {
-  local uri=""
-  if compgen -G "/etc/apt/sources.list.d/*.sources" >/dev/null; then
-    # deb822 stanzas: the first whose Suites name this suite itself (not -security).
-    uri=$(awk -v suite="$suite" '
-      function pick() { if (!done && uri != "" && (" " suites " ") ~ (" " suite " ")) { print uri; done = 1 } uri = ""; suites = "" }
-      /^[[:space:]]*$/ { pick(); next }
-      $1 == "URIs:" { uri = $2 }
-      $1 == "Suites:" { $1 = ""; suites = $0 }
-      END { pick() }' /etc/apt/sources.list.d/*.sources)
-  fi
-  if [ -z "$uri" ] && [ -f /etc/apt/sources.list ]; then
-    uri=$(awk '$1 == "deb" && $3 == "'"$suite"'" { for (i = 2; i <= NF; i++) if ($i ~ /^[a-z]+:\/\//) { print $i; exit } }' /etc/apt/sources.list)
-  fi
-  echo "${uri:-http://deb.debian.org/debian}"
-}
-
-refuseIfMounted() {
-  if awk -v p="$1" 'index($5, p) == 1 { found = 1 } END { exit !found }' /proc/self/mountinfo; then
-    echo "desktop_root: something is mounted under $1; not removing it" >&2
-    exit 1
-  fi
-}
-
-# Runs a command chrooted in the root with its own /proc, /dev and /tmp. With --offline
-# it also gets its own network namespace: no network, and X displays (abstract sockets)
-# of its own, so its Xvfb can neither clash with nor reach the host's.
-inRoot() {
-  local network=()
-  if [ "$1" = --offline ]; then network=(--net); shift; fi
-  local root=$1; shift
-  unshare --mount --propagation private --pid --fork "${network[@]}" \
-    /bin/sh -c 'root=$1; shift
-      mount -t proc proc "$root/proc" &&
-      mount --rbind /dev "$root/dev" &&
-      mount -t tmpfs -o mode=1777 tmpfs "$root/tmp" &&
-      exec chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 "$@"' \
-    sh "$root" "$@"
-}
-
 prepare() {
   local cache=$1 mirror key root
-  mirror=$(hostMirror)
+  mirror=$(hostMirror) || exit 1
   key=$(printf '%s\n' "$suite" "$mirror" "${desktopPackages[@]}" | sha256sum | cut -c1-16)
   root=$cache/$key
   mkdir -p "$cache"
