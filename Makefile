@@ -7,6 +7,10 @@ JOBS      ?= $(shell nproc)
 # connects during the reset finds no display.
 XVFB      := xvfb-run -a -s "-screen 0 1920x1080x24 -noreset"
 
+# The release files are the same bytes from any clone of one commit: their times are the
+# commit's, and so is every date a compiler writes in.
+export SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null || stat -c %Y VERSION)
+
 WIN_DIR   := $(BUILD_DIR)/windows
 WIN_DEPS  := $(BUILD_DIR)/windeps
 WEB_DIR   := $(BUILD_DIR)/web
@@ -31,9 +35,11 @@ setup-release:
 setup-web:
 	@bash scripts/setup.sh web
 
-# The demo's assimp is built from Debian's source with our patches, once (build/assimp).
+# The demo's assimp and SDL2_mixer are built from Debian's sources, once (build/assimp,
+# build/linuxdeps).
 configure: setup
 	@JOBS=$(JOBS) bash packaging/assimp/build-linux.sh $(BUILD_DIR)
+	@JOBS=$(JOBS) bash packaging/linux/build-deps.sh $(BUILD_DIR)
 	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 
 build: configure

@@ -6,6 +6,9 @@
 #   cmakeInstall LOG WORK SOURCE [CMAKE_ARGS...]
 #                          configures SOURCE in WORK, builds and installs it, quietly
 #                          (JOBS jobs); the whole log stays in LOG for when it fails.
+#                          Paths compiled in are written relative to the repository
+#                          (reproducibleFlags), so that a library built in any folder
+#                          comes out the same.
 #   crossBuild PLATFORM NAME SOURCE [CMAKE_ARGS...]
 #                          cmakeInstall for another platform, once: with the caller's
 #                          $toolchain into its $prefix, logged and stamped in its $deps.
@@ -29,11 +32,32 @@ debianSource() {
   echo "$dir"
 }
 
+# Release files are compared byte for byte across machines and folders; __FILE__ in
+# assertions and the debug info would otherwise carry the folder a library was built in.
+reproducibleRoot=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+prefixMap="-ffile-prefix-map=$reproducibleRoot=."
+
+# The CMake arguments with the prefix map added to the C and C++ flags, whether or not
+# the caller sets those flags itself.
+reproducibleFlags() {
+  local arg c= cxx=
+  for arg in "$@"; do
+    case $arg in
+      -DCMAKE_C_FLAGS=*) printf '%s\n' "$arg $prefixMap"; c=1 ;;
+      -DCMAKE_CXX_FLAGS=*) printf '%s\n' "$arg $prefixMap"; cxx=1 ;;
+      *) printf '%s\n' "$arg" ;;
+    esac
+  done
+  [ -n "$c" ] || printf '%s\n' "-DCMAKE_C_FLAGS=$prefixMap"
+  [ -n "$cxx" ] || printf '%s\n' "-DCMAKE_CXX_FLAGS=$prefixMap"
+}
+
 cmakeInstall() {
-  local log=$1 work=$2 from=$3
+  local log=$1 work=$2 from=$3 args
   shift 3
+  mapfile -t args < <(reproducibleFlags "$@")
   rm -rf "$work"
-  if ! { cmake -S "$from" -B "$work" -G "Unix Makefiles" "$@" &&
+  if ! { cmake -S "$from" -B "$work" -G "Unix Makefiles" "${args[@]}" &&
          cmake --build "$work" -j "${JOBS:-2}" &&
          cmake --install "$work"; } >"$log" 2>&1; then
     tail -n 30 "$log" >&2
@@ -55,3 +79,12 @@ crossBuild() {
   mkdir -p "$deps/stamps"
   touch "$deps/stamps/$name"
 }
+
+# SDL2_mixer as every platform builds it: only its bundled MP3 decoder (dr_mp3). The demo
+# plays one MP3; every other decoder would be more libraries for a release to carry.
+sdl2MixerOptions=(
+  -DBUILD_SHARED_LIBS=ON -DSDL2MIXER_VENDORED=OFF -DSDL2MIXER_SAMPLES=OFF
+  -DSDL2MIXER_CMD=OFF -DSDL2MIXER_FLAC=OFF -DSDL2MIXER_MOD=OFF -DSDL2MIXER_MIDI=OFF
+  -DSDL2MIXER_OPUS=OFF -DSDL2MIXER_OGG=OFF -DSDL2MIXER_VORBIS=OFF -DSDL2MIXER_WAVE=OFF
+  -DSDL2MIXER_MP3=ON -DSDL2MIXER_MP3_DRMP3=ON -DSDL2MIXER_MP3_MPG123=OFF
+)

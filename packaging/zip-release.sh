@@ -4,8 +4,9 @@
 #   hostLicences SETUP INTO DOC:NAME...
 #                                    /usr/share/doc/DOC/copyright as INTO/NAME.txt;
 #                                    SETUP is the set-up command that installs them
-#   packZip DIST NAME                DIST/NAME.zip from the folder DIST/NAME, which goes;
-#                                    prints the zip's path
+#   packZip DIST NAME                DIST/NAME.zip from the folder DIST/NAME, which goes,
+#                                    the same bytes wherever it is made; refreshes
+#                                    DIST/SHA256SUMS and prints the zip's path
 sourceLicences() {
   local deps=$1 into=$2 package copyright
   shift 2
@@ -27,8 +28,10 @@ hostLicences() {
 }
 
 packZip() {
-  local dist=$1 name=$2
-  (cd "$dist" && cmake -E tar cf "$name.zip" --format=zip "$name")
+  local dist=$1 name=$2 here
+  here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+  /usr/bin/python3 "$here/pack_zip.py" "$dist/$name.zip" "$dist/$name"
   rm -rf "${dist:?}/$name"
+  bash "$here/checksums.sh" "$dist"
   echo "$dist/$name.zip"
 }

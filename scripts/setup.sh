@@ -13,7 +13,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config python3 python3-glad
   libglfw3-dev libglm-dev libstb-dev zlib1g-dev libutfcpp-dev dpkg-dev
-  libsdl2-dev libsdl2-mixer-dev libasound2-dev libmp3lame-dev
+  libsdl2-dev libasound2-dev libmp3lame-dev
   libgtest-dev libx11-dev
   xvfb xauth libgl1 libglx-mesa0 libgl1-mesa-dri mesa-utils
   glslang-tools fonts-dejavu-core

@@ -71,14 +71,22 @@ owningPackage() {
   return 1
 }
 
-# assimp is ours: Debian's source with the patches in packaging/assimp, built into
-# build/assimp. Its row names the source version and the patch set.
+# assimp and SDL2_mixer are ours: Debian's sources, assimp with the patches in
+# packaging/assimp (build/assimp), SDL2_mixer with only its MP3 decoder
+# (packaging/linux/build-deps.sh, build/linuxdeps). Their rows say which.
 ownAssimp=$build/assimp
+ownDeps=$build/linuxdeps
 ownAssimpSource() {
   local tree
   tree=$(find "$ownAssimp/src/debian" -maxdepth 1 -type d -name 'assimp-[0-9]*' | head -n 1)
   [ -n "$tree" ] || fail "no assimp source under $ownAssimp/src/debian (run make build)"
   echo "${tree##*/assimp-}+norrvale-$(cat "$ownAssimp/stamps/assimp")"
+}
+ownSdlMixerSource() {
+  local tree
+  tree=$(find "$ownDeps/src" -maxdepth 1 -type d -name 'libsdl2-mixer-[0-9]*' | head -n 1)
+  [ -n "$tree" ] || fail "no SDL2_mixer source under $ownDeps/src (run make build)"
+  echo "$tree"
 }
 
 rm -rf "$folder"
@@ -97,7 +105,8 @@ runpath=$(readelf -d "$folder/norrvale" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p
   echo "Debian's source packages of these versions (https://sources.debian.org/,"
   echo "https://snapshot.debian.org/). assimp is built from Debian's source with the"
   echo "patches in the demo's packaging/assimp/patches, each with its reason; its version"
-  echo "says which patch set."
+  echo "says which patch set. SDL2_mixer is built from Debian's source with only its MP3"
+  echo "decoder."
   echo
   printf '%-28s %-24s %s\n' soname package version
 } > "$folder/licences/BUNDLED.txt"
@@ -113,6 +122,11 @@ for soname in "${bundleOrder[@]}"; do
     package=assimp
     packageVersion=$(ownAssimpSource)
     copyright=$ownAssimp/copyright
+  elif [[ $(readlink -f "$source") == "$ownDeps"/* ]]; then
+    package=libsdl2-mixer
+    tree=$(ownSdlMixerSource)
+    packageVersion=$(dpkg-parsechangelog -l "$tree/debian/changelog" -S Version)+norrvale-mp3-only
+    copyright=$tree/debian/copyright
   else
     package=$(owningPackage "$source") || fail "no Debian package owns $source, so its licence is unknown"
     packageVersion=$(dpkg-query -W -f='${Version}' "$package")
@@ -133,20 +147,22 @@ done
 install -m 755 "$here/norrvale.sh" "$folder/norrvale.sh"
 cp "$repo/packaging/norrvale.txt" "$folder/norrvale.txt"
 
-# The screenshot comes from the stills tool, which also rewrites the contact sheet:
-# keep the sheet `make stills` made. It is rendered again only when the stage changed.
-stills=$build/stills
-shot=$stills/still_$(printf '%07.2f' "$screenshotTime").png
-if [ ! -f "$shot" ] || [ -n "$(find "$stage" -newer "$shot" -print -quit)" ]; then
-  sheet=$stills/contact_sheet.png
-  saved=""
-  if [ -f "$sheet" ]; then saved=$(mktemp); cp "$sheet" "$saved"; fi
+# The screenshot comes from the stills tool, in a folder of its own so that `make stills`
+# keeps its sheet and its frames never stand in for this one. The clock is held where the
+# tool sets it, since the scenes read it afresh while the frame is drawn: so the picture is
+# the same on every machine. It is rendered again only when the stage changed.
+shots=$build/screenshot
+shot=$shots/still_$(printf '%07.2f' "$screenshotTime").png
+shim=$build/tests/app/norrvale_shim.so
+if [ ! -f "$shot" ] || [ -n "$(find "$stage" "$shim" -newer "$shot" -print -quit)" ]; then
+  [ -f "$shim" ] || fail "no clock shim $shim (run make build)"
+  stills=(env SHIM_CLOCK_HOLD=1 LD_PRELOAD="$shim"
+          "$build/tools/stills/stills" --out "$shots" "$screenshotTime")
   if [ -n "${DISPLAY:-}" ]; then
-    "$build/tools/stills/stills" "$screenshotTime" >/dev/null
+    "${stills[@]}" >/dev/null
   else
-    xvfb-run -a -s "-screen 0 1920x1080x24" "$build/tools/stills/stills" "$screenshotTime" >/dev/null
+    xvfb-run -a -s "-screen 0 1920x1080x24" "${stills[@]}" >/dev/null
   fi
-  if [ -n "$saved" ]; then mv "$saved" "$sheet"; else rm -f "$sheet"; fi
 fi
 cp "$shot" "$folder/norrvale.png"
 
@@ -155,9 +171,10 @@ find "$dist" -maxdepth 1 -name 'norrvale-*-linux-x86_64.tar.gz' ! -name "$name.t
 archive=$dist/$name.tar.gz
 # Same content, same bytes: fixed order, owners and times. gzip -9 would save 0.2 %
 # for two and a half times the time: the mp3 and the libraries hardly compress.
-stamp=$(git -C "$repo" log -1 --format=%ct 2>/dev/null || stat -c %Y "$repo/VERSION")
+stamp=${SOURCE_DATE_EPOCH:-$(git -C "$repo" log -1 --format=%ct 2>/dev/null || stat -c %Y "$repo/VERSION")}
 tar --sort=name --owner=0 --group=0 --numeric-owner --mtime="@$stamp" \
     -C "$dist" -cf - "$name" | gzip -n > "$archive.partial"
 mv "$archive.partial" "$archive"
 rm -rf "$folder"
+bash "$repo/packaging/checksums.sh" "$dist"
 echo "$archive ($(du -k "$archive" | cut -f1) KiB; ${#bundleOrder[@]} libraries bundled)"

@@ -1,5 +1,5 @@
 /* Preloaded into the demo binary by the process tests: moves and speeds up the GLFW
-   clock, can press Escape after some frames or withhold GL entry points, keeps libraries
+   clock or holds it where the program last set it, can press Escape after some frames or withhold GL entry points, keeps libraries
    loaded for the leak checker, and reports the presented frames when the process ends. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -20,11 +20,25 @@ static int swaps = 0;
 static double lastFrameTime = -1.0;
 static double lastTime = -1.0;
 
+/* SHIM_CLOCK_HOLD: the scenes read the clock afresh while a frame is drawn, so a tool
+   that sets the time before each frame still draws a slightly different picture on every
+   run; held, the same frame comes out the same on any machine. */
+static double heldTime = 0.0;
+
+void glfwSetTime(double time) {
+    static void (*real)(double) = 0;
+    if (!real) real = (void (*)(double))dlsym(RTLD_NEXT, "glfwSetTime");
+    usedByGlfwProgram = 1;
+    heldTime = time;
+    real(time);
+}
+
 double glfwGetTime(void) {
     static double (*real)(void) = 0;
     static double firstReal = -1.0;
     if (!real) real = (double (*)(void))dlsym(RTLD_NEXT, "glfwGetTime");
     usedByGlfwProgram = 1;
+    if (getenv("SHIM_CLOCK_HOLD")) return heldTime;
     double now = real();
     if (firstReal < 0.0) firstReal = now;
     lastTime = envNumber("SHIM_CLOCK_START", 0.0) + (now - firstReal) * envNumber("SHIM_CLOCK_SCALE", 1.0);
