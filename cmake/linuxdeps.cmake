@@ -9,6 +9,9 @@ if(NOT EXISTS ${NORRVALE_LINUXDEPS}/prefix/lib/pkgconfig/SDL2_mixer.pc)
                       "run packaging/linux/build-deps.sh (make build does)")
 endif()
 set(ENV{PKG_CONFIG_PATH} ${NORRVALE_LINUXDEPS}/prefix/lib/pkgconfig)
+# The sound layer includes <SDL2/SDL_mixer.h>, as on Windows, where pkg-config's flags
+# name the SDL2 folder itself.
+include_directories(BEFORE ${NORRVALE_LINUXDEPS}/prefix/include)
 # A build folder configured before may still hold the system's.
 if(SDL2MIXER_LIBRARY_DIRS AND NOT SDL2MIXER_LIBRARY_DIRS MATCHES "^${NORRVALE_LINUXDEPS}/")
   unset(__pkg_config_checked_SDL2MIXER CACHE)
