@@ -33,9 +33,10 @@ step() { echo "fresh machine: $*"; echo "=== $*" >>"$log"; }
 
 mirror=$(hostMirror) || exit 1
 sources=$(hostDebianSources)
-# The set-up's package lists are in setup.sh: a change there makes a new root.
-key=$(printf '%s\n' "$suite" "$mirror" "$sources" "${prerequisites[@]}" |
-      cat - "$repo/scripts/setup.sh" | sha256sum | cut -c1-16)
+# The set-up's package lists are in setup.sh: a change there makes a new root. The
+# committed one, since that is what the root builds.
+key=$({ printf '%s\n' "$suite" "$mirror" "$sources" "${prerequisites[@]}"
+        git -C "$repo" show HEAD:scripts/setup.sh; } | sha256sum | cut -c1-16)
 root=$cache/$key
 : >"$log"
 
