@@ -10,8 +10,9 @@
 #                          (reproducibleFlags), so that a library built in any folder
 #                          comes out the same.
 #   crossBuild PLATFORM NAME SOURCE [CMAKE_ARGS...]
-#                          cmakeInstall for another platform, once: with the caller's
-#                          $toolchain into its $prefix, logged and stamped in its $deps.
+#                          cmakeInstall for another platform, once per recipe: with the
+#                          caller's $toolchain into its $prefix, logged and stamped in
+#                          its $deps.
 debianSource() {
   local pkg=$1 into=$2 dir version
   mkdir -p "$into"
@@ -53,13 +54,20 @@ reproducibleFlags() {
 }
 
 cmakeInstall() {
-  local log=$1 work=$2 from=$3 args
+  local log=$1 work=$2 from=$3 args epoch=${SOURCE_DATE_EPOCH:-}
   shift 3
   mapfile -t args < <(reproducibleFlags "$@")
+  # A Debian source's build date is its changelog's, whichever commit of ours built it,
+  # so that a library built long ago and kept in build/ matches one built today (the
+  # Windows linker writes the date into every DLL).
+  if [ -f "$from/debian/changelog" ]; then
+    epoch=$(dpkg-parsechangelog -l "$from/debian/changelog" -S Timestamp)
+  fi
   rm -rf "$work"
-  if ! { cmake -S "$from" -B "$work" -G "Unix Makefiles" "${args[@]}" &&
+  if ! ( if [ -n "$epoch" ]; then export SOURCE_DATE_EPOCH=$epoch; fi
+         cmake -S "$from" -B "$work" -G "Unix Makefiles" "${args[@]}" &&
          cmake --build "$work" -j "${JOBS:-2}" &&
-         cmake --install "$work"; } >"$log" 2>&1; then
+         cmake --install "$work" ) >"$log" 2>&1; then
     tail -n 30 "$log" >&2
     echo "Building $from failed; the whole log is $log" >&2
     return 1
@@ -67,17 +75,24 @@ cmakeInstall() {
   rm -rf "$work"
 }
 
+# What a library's build depends on besides its source: the arguments and these
+# recipes. A stamp that names another recipe is stale.
+recipeKey() {
+  { printf '%s\n' "$@"; cat "${BASH_SOURCE[0]}"; } | sha256sum | cut -c1-12
+}
+
 crossBuild() {
-  local platform=$1 name=$2 source=$3
+  local platform=$1 name=$2 source=$3 key
   shift 3
-  [ -f "$deps/stamps/$name" ] && return 0
+  key=$(recipeKey "$source" "$@")
+  [ "$(cat "$deps/stamps/$name" 2>/dev/null)" = "$key" ] && return 0
   echo "Building $name for $platform"
   cmakeInstall "$deps/build-$name.log" "$deps/build-$name" "$source" \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_FIND_ROOT_PATH="$prefix" \
     -DCMAKE_PREFIX_PATH="$prefix" "$@" || return 1
   mkdir -p "$deps/stamps"
-  touch "$deps/stamps/$name"
+  echo "$key" >"$deps/stamps/$name"
 }
 
 # SDL2_mixer as every platform builds it: only its bundled MP3 decoder (dr_mp3). The demo

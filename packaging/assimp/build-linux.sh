@@ -22,15 +22,20 @@ source=$("$here/source.sh" "$out/src")
 patchSet=${source##*/assimp-}
 
 # One CMake project into PREFIX, again only when its key (the patch set) changes.
+# The key names the library (and so its version in the release's BUNDLED.txt); a
+# second stamp holds the recipe, so that changed build steps rebuild it too.
 build() {
-  local name=$1 key=$2 from=$3 prefix=$4
+  local name=$1 key=$2 from=$3 prefix=$4 recipe
   shift 4
-  [ "$(cat "$out/stamps/$name" 2>/dev/null)" = "$key" ] && return 0
+  recipe=$(recipeKey "$@")
+  [ "$(cat "$out/stamps/$name" 2>/dev/null)" = "$key" ] &&
+    [ "$(cat "$out/stamps/$name.recipe" 2>/dev/null)" = "$recipe" ] && return 0
   echo "Building $name ($key)"
   rm -rf "$prefix"
   cmakeInstall "$out/build-$name.log" "$out/build-$name" "$from" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR=lib "$@" || exit 1
   echo "$key" >"$out/stamps/$name"
+  echo "$recipe" >"$out/stamps/$name.recipe"
 }
 
 # pkg-config must find this minizip (its own .pc), not a system one that may be installed.

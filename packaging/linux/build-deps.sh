@@ -2,7 +2,7 @@
 # Builds the Linux program's own SDL2_mixer from Debian's source package, with the same
 # options as the Windows build (only the bundled MP3 decoder), into BUILD_DIR/linuxdeps:
 # the release then carries one small library instead of Debian's SDL2_mixer with every
-# decoder it links. SDL2 itself is Debian's. The stamp names the source and the options,
+# decoder it links. SDL2 itself is Debian's. The stamp names the source and the recipe,
 # so a rerun only checks it.
 #   build-deps.sh [BUILD_DIR]       (default: build)
 set -euo pipefail
@@ -16,7 +16,7 @@ mkdir -p "$deps/src" "$deps/stamps"
 . "$root/packaging/from-source.sh"
 
 source=$(debianSource libsdl2-mixer "$deps/src")
-key="${source##*/} $(printf '%s\n' "${sdl2MixerOptions[@]}" "$prefixMap" | sha256sum | cut -c1-12)"
+key="${source##*/} $(recipeKey "${sdl2MixerOptions[@]}")"
 if [ "$(cat "$deps/stamps/sdl2-mixer" 2>/dev/null)" != "$key" ]; then
   echo "Building sdl2-mixer ($key)"
   rm -rf "$prefix"
