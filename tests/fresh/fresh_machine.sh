@@ -58,13 +58,27 @@ if [ ! -f "$root/.ready" ]; then
   elif [ -n "$sources" ]; then
     printf '%s\n' "$sources" >"$root/etc/apt/sources.list"
   fi
-  if command -v npm >/dev/null; then
-    echo "registry=$(npm config get registry)" >"$root/etc/npmrc"
-  fi
   inRoot "$root" sh -c 'export DEBIAN_FRONTEND=noninteractive &&
       apt-get update -qq && apt-get install -y -qq --no-install-recommends "$@" && apt-get clean' \
       sh "${prerequisites[@]}" >>"$log" 2>&1 || fail "installing ${prerequisites[*]} failed"
   touch "$root/.ready"
+fi
+
+# The network as the host reaches it: the certificate authorities the host trusts beyond
+# Debian's own (a proxy's, say), and the host's npm registry and settings. Each run, since
+# the set-up may install ca-certificates and npm only now.
+mkdir -p "$root/usr/local/share/ca-certificates"
+for anchor in /usr/local/share/ca-certificates/*.crt /etc/ssl/certs/*.pem; do
+  [ -f "$anchor" ] && [ ! -L "$anchor" ] || continue
+  name=${anchor##*/}
+  cp "$anchor" "$root/usr/local/share/ca-certificates/${name%.*}.crt"
+done
+inRoot "$root" sh -c 'command -v update-ca-certificates >/dev/null && update-ca-certificates >/dev/null || true'
+if command -v npm >/dev/null; then
+  for npmrc in /etc/npmrc /usr/etc/npmrc; do
+    mkdir -p "$root${npmrc%/*}"
+    { cat "$npmrc" 2>/dev/null; echo "registry=$(npm config get registry)"; } >"$root$npmrc"
+  done
 fi
 
 step "cloning the committed tree"
