@@ -1,6 +1,6 @@
 // The analyser's per-frame work: block means of linear luminance and the red measure,
-// each block's transitions through time, the windows' flash counts and areas, and the
-// regular-stripe check.
+// each block's transitions, the windows' transitions where enough blocks made theirs
+// together, the windows' counts over the last second, and the regular-stripe check.
 #include "flashcheck.h"
 #include <algorithm>
 #include <array>
@@ -142,42 +142,48 @@ FrameLayout wholeFrameLayout(int width, int height) {
 
 namespace {
 
-// A same-direction run of changes makes one transition once its sum reaches the limit;
-// only a change of direction starts a new run. A general run counts only while its
-// darker state lies below the darker-state limit; a red one always.
-inline void track(Tracker& t, int32_t* ring, float value, long frame, float limit, bool general) {
+// Returns the block's transition this frame: 1 up, -1 down, 0 none.
+inline int trackBlock(BlockTracker& t, float value, long frame, float limit, bool general) {
     const float delta = value - t.level;
     const float before = t.level;
     t.level = value;
-    if (delta == 0.0f) return;
+    if (delta == 0.0f) return 0;
     if ((delta > 0.0f) != (t.runSum > 0.0f) || t.runSum == 0.0f) {
         t.runStart = before;
         t.runSum = 0.0f;
         t.counted = false;
     }
     t.runSum += delta;
-    if (t.counted) return;
+    if (t.counted) return 0;
     const float size = std::fabs(t.runSum);
     const bool bigEnough = general ? size >= limit : size > limit;
-    if (!bigEnough) return;
-    if (general && std::min(t.runStart, value) >= kDarkerStateLimit) return;
+    if (!bigEnough || (general && std::min(t.runStart, value) >= kDarkerStateLimit)) return 0;
     t.counted = true;
-    t.newest = uint8_t((t.newest + 1) % kTransitionMemory);
-    ring[t.newest] = int32_t(frame);
     t.latest = int32_t(frame);
+    t.latestWay = t.runSum > 0.0f ? 1 : -1;
+    return t.latestWay;
+}
+
+inline void recordTransition(Tracker& t, int direction, long frame, float share) {
+    t.direction = direction;
+    t.newest = uint8_t((t.newest + 1) % kTransitionMemory);
+    t.frames[t.newest] = int32_t(frame);
+    t.shares[t.newest] = share;
     if (t.stored < kTransitionMemory) ++t.stored;
 }
 
 // Transitions within the one second that ends with this frame, the frame a second
-// back excluded.
-inline int transitionsInLastSecond(const Tracker& t, const int32_t* ring, long frame, double fps) {
-    if (t.latest < 0 || double(frame - t.latest) >= fps - 1e-9) return 0;
+// back excluded; `share` gets the smallest share of the window any of them moved.
+inline int transitionsInLastSecond(const Tracker& t, long frame, double fps, float& share) {
     int count = 0;
+    share = 1.0f;
     for (int i = 0; i < t.stored; ++i) {
-        const int32_t at = ring[(t.newest + kTransitionMemory - i) % kTransitionMemory];
-        if (double(frame - at) >= fps - 1e-9) break;
+        const int k = (t.newest + kTransitionMemory - i) % kTransitionMemory;
+        if (double(frame - t.frames[k]) >= fps - 1e-9) break;
+        share = std::min(share, t.shares[k]);
         ++count;
     }
+    if (count == 0) share = 0.0f;
     return count;
 }
 
@@ -192,10 +198,10 @@ FlashAnalyser makeAnalyser(const FrameLayout& layout, double fps) {
     a.layout = layout;
     a.fps = fps;
     const size_t blocks = size_t(layout.blocksX) * size_t(layout.blocksY);
-    a.luminance.assign(blocks, Tracker());
-    a.redness.assign(blocks, Tracker());
-    a.luminanceRing.assign(blocks * kTransitionMemory, 0);
-    a.redRing.assign(blocks * kTransitionMemory, 0);
+    a.blockLuminanceRuns.assign(blocks, BlockTracker());
+    a.blockRedRuns.assign(blocks, BlockTracker());
+    a.luminance.assign(layout.windows.size(), Tracker());
+    a.redness.assign(layout.windows.size(), Tracker());
     a.blockLuminance.assign(blocks, 0.0f);
     a.blockRed.assign(blocks, 0.0f);
     a.stripes.assign(layout.windows.size(), WindowStripes());
@@ -242,52 +248,58 @@ float blockMeans(FlashAnalyser& a, const unsigned char* rgb) {
     return float(total / (double(L.width) * L.height));
 }
 
-struct WindowCount {
-    int transitions = 0;  // the most that more than a quarter of some window reached
-    float area = 0.0f;    // the share of that window that reached them
-};
-
-// Per block: transitions in the last second, capped; per cell: how many blocks reached
-// each count; per window: the largest count more than a quarter of its blocks reached.
-WindowCount worstWindow(const FlashAnalyser& a, const std::vector<Tracker>& trackers,
-                        const std::vector<int32_t>& rings) {
+// Tracks every block, then makes each window's transition when enough of its blocks made
+// theirs together.
+void trackWindows(FlashAnalyser& a, const std::vector<float>& values, std::vector<BlockTracker>& blocks,
+                  std::vector<Tracker>& windows, float limit, bool general) {
     const FrameLayout& L = a.layout;
+    const long together = std::max(1L, std::lround(kTogetherSeconds * a.fps));
     const int cellsX = int(L.cellEdgesX.size()) - 1, cellsY = int(L.cellEdgesY.size()) - 1;
-    constexpr int kBins = kTransitionMemory + 1;
-    std::vector<int> cells(size_t(cellsX) * size_t(cellsY) * kBins, 0);
+    std::vector<int> up(size_t(cellsX) * size_t(cellsY), 0), down(up.size(), 0);
     bool any = false;
     for (int by = 0; by < L.blocksY; ++by) {
-        const int cy = L.cellOfRow[size_t(by)];
+        const size_t first = size_t(by) * size_t(L.blocksX);
+        const size_t cellRow = size_t(L.cellOfRow[size_t(by)]) * size_t(cellsX);
         for (int bx = 0; bx < L.blocksX; ++bx) {
-            const size_t i = size_t(by) * size_t(L.blocksX) + size_t(bx);
-            const int n = transitionsInLastSecond(trackers[i], &rings[i * kTransitionMemory], a.frames, a.fps);
-            if (n == 0) continue;
+            BlockTracker& t = blocks[first + size_t(bx)];
+            trackBlock(t, values[first + size_t(bx)], a.frames, limit, general);
+            if (t.latest < 0 || a.frames - t.latest >= together) continue;
             any = true;
-            cells[(size_t(cy) * size_t(cellsX) + size_t(L.cellOfColumn[size_t(bx)])) * kBins + size_t(n)]++;
+            const size_t cell = cellRow + size_t(L.cellOfColumn[size_t(bx)]);
+            (t.latestWay > 0 ? up : down)[cell]++;
         }
     }
-    WindowCount worst;
-    if (!any) return worst;
+    if (!any) return;
     for (size_t w = 0; w < L.windows.size(); ++w) {
-        const Rect& win = L.windows[w];
+        int rising = 0, falling = 0;
         const Rect& wc = L.windowCells[w];
-        std::array<int, kBins> counts{};
         for (int cy = wc.y0; cy < wc.y1; ++cy)
-            for (int cx = wc.x0; cx < wc.x1; ++cx)
-                for (int k = 1; k < kBins; ++k)
-                    counts[size_t(k)] += cells[(size_t(cy) * size_t(cellsX) + size_t(cx)) * kBins + size_t(k)];
-        const double blocks = double(win.x1 - win.x0) * double(win.y1 - win.y0);
-        int atLeast = 0;
-        for (int k = kBins - 1; k >= 1; --k) {
-            atLeast += counts[size_t(k)];
-            const double share = atLeast / blocks;
-            if (share > kAreaShare) {
-                if (k > worst.transitions || (k == worst.transitions && share > worst.area)) {
-                    worst.transitions = k;
-                    worst.area = float(share);
-                }
-                break;
+            for (int cx = wc.x0; cx < wc.x1; ++cx) {
+                rising += up[size_t(cy) * size_t(cellsX) + size_t(cx)];
+                falling += down[size_t(cy) * size_t(cellsX) + size_t(cx)];
             }
+        const Rect& win = L.windows[w];
+        const float blocksIn = float(win.x1 - win.x0) * float(win.y1 - win.y0);
+        const float riseShare = float(rising) / blocksIn, fallShare = float(falling) / blocksIn;
+        Tracker& t = windows[w];
+        if (riseShare > float(kAreaShare) && t.direction != 1) recordTransition(t, 1, a.frames, riseShare);
+        else if (fallShare > float(kAreaShare) && t.direction != -1) recordTransition(t, -1, a.frames, fallShare);
+    }
+}
+
+struct WindowCount {
+    int transitions = 0;  // the most transitions in the last second of any window
+    float area = 0.0f;    // the share of that window they moved
+};
+
+WindowCount worstWindow(const FlashAnalyser& a, const std::vector<Tracker>& trackers) {
+    WindowCount worst;
+    for (const Tracker& t : trackers) {
+        float share = 0.0f;
+        const int n = transitionsInLastSecond(t, a.frames, a.fps, share);
+        if (n > worst.transitions || (n == worst.transitions && n > 0 && share > worst.area)) {
+            worst.transitions = n;
+            worst.area = share;
         }
     }
     return worst;
@@ -306,24 +318,19 @@ FrameFigures analyseFrame(FlashAnalyser& a, const unsigned char* rgb) {
     f.time = double(a.frames) / a.fps;
     f.meanLuminance = blockMeans(a, rgb);
 
-    const size_t blocks = a.blockLuminance.size();
     if (a.frames == 0) {
         // The first frame is where every block starts, not a change.
-        for (size_t i = 0; i < blocks; ++i) {
-            a.luminance[i].level = a.blockLuminance[i];
-            a.redness[i].level = a.blockRed[i];
+        for (size_t i = 0; i < a.blockLuminance.size(); ++i) {
+            a.blockLuminanceRuns[i].level = a.blockLuminance[i];
+            a.blockRedRuns[i].level = a.blockRed[i];
         }
     } else {
-        for (size_t i = 0; i < blocks; ++i) {
-            track(a.luminance[i], &a.luminanceRing[i * kTransitionMemory], a.blockLuminance[i], a.frames,
-                  kFlashChange, true);
-            track(a.redness[i], &a.redRing[i * kTransitionMemory], a.blockRed[i], a.frames, kRedChange,
-                  false);
-        }
+        trackWindows(a, a.blockLuminance, a.blockLuminanceRuns, a.luminance, kFlashChange, true);
+        trackWindows(a, a.blockRed, a.blockRedRuns, a.redness, kRedChange, false);
     }
 
-    const WindowCount general = worstWindow(a, a.luminance, a.luminanceRing);
-    const WindowCount red = worstWindow(a, a.redness, a.redRing);
+    const WindowCount general = worstWindow(a, a.luminance);
+    const WindowCount red = worstWindow(a, a.redness);
     f.flashesPerSecond = general.transitions * 0.5f;
     f.flashArea = general.area;
     f.redPerSecond = red.transitions * 0.5f;

@@ -1,7 +1,8 @@
 // The photosensitivity analyser: every frame's linear relative luminance and red
-// saturation, tracked per small block through time, judged over local 10-degree windows
-// (416 x 416 at 1920 x 1080) against the general-flash, red-flash, extended-flashing and
-// regular-stripe limits, and the verdict, per-frame table, summary and plot it writes.
+// saturation, averaged over small blocks and followed through time, judged over local
+// 10-degree windows (416 x 416 at 1920 x 1080) against the general-flash, red-flash,
+// extended-flashing and regular-stripe limits; and the verdict, per-frame table,
+// summary and plot it writes.
 //
 // Index
 //   [limits]    the thresholds and why each has its value
@@ -35,9 +36,14 @@ constexpr double kAreaShare = 0.25;
 // The window: 10 degrees of view on a 23-inch 1920 x 1080 screen at 71 cm.
 constexpr int kWindowSide1080 = 416;
 // Luminance and red are averaged over square blocks of this side (at 1080p) before
-// they are tracked: 104 x 104 blocks a window, so a quarter of a window is still 2,700
-// blocks, and a one-pixel seam shimmering between two frames does not count as a flash.
+// they are compared between frames: 104 x 104 blocks a window, so a quarter of a window
+// is still 2,700 blocks, and an encoder's noise mostly averages out.
 constexpr int kBlockSide1080 = 4;
+// Blocks flash together when their transitions fall in the same frame, or the next at
+// 60 fps: a flash reaches its whole area at once, while the edges of a moving picture
+// pass its blocks one after another, and a fast-moving texture's shimmer goes up in
+// some blocks where it goes down in others.
+constexpr double kTogetherSeconds = 0.034;
 // Flashing at the warning rate or above for longer than this is a risk by itself.
 constexpr double kExtendedSeconds = 5.0;
 // Regular stripes: a risk over more than a quarter of the screen for more than half a
@@ -84,20 +90,31 @@ FrameLayout wholeFrameLayout(int width, int height);
 // [analysis]
 // =================================================================================
 
-// The most transitions in a second a block remembers: 8 flashes a second and above are
+// The most transitions in a second a window remembers: 8 flashes a second and above are
 // all reported as 8.
 constexpr int kTransitionMemory = 16;
 
-// One tracked quantity (luminance or the red measure) of one block. The frames of its
-// latest transitions live apart (FlashAnalyser's rings), where only a block that made
-// one in the last second is looked up.
-struct Tracker {
+// One block's luminance or red measure through time. Same-direction changes add up into
+// a run; a run makes one transition once its sum reaches the limit (a general one only
+// while its darker state lies below the darker-state limit), and only a change of
+// direction starts a new one.
+struct BlockTracker {
     float level = 0.0f;       // this frame's value
-    float runStart = 0.0f;    // the value where the current same-direction run began
+    float runStart = 0.0f;    // the value where the current run began
     float runSum = 0.0f;      // signed sum of the run's changes
-    int32_t latest = -1;      // frame of the newest transition; -1 none yet
+    int32_t latest = -1;      // frame of the latest transition; -1 none yet
+    int8_t latestWay = 0;     // and its direction: 1 up, -1 down (a later run may go either way)
+    bool counted = false;     // the current run has already made its transition
+};
+
+// One window's flashes: a transition of the window when the blocks that made a
+// transition the same way within kTogetherSeconds cover more than a quarter of it, the
+// way opposite to its last one (a flash is a pair of opposing changes).
+struct Tracker {
+    int direction = 0;        // of the last transition: 1 up, -1 down, 0 none yet
     uint8_t newest = 0, stored = 0;
-    bool counted = false;     // the run has already made its transition
+    int32_t frames[kTransitionMemory] = {};  // frame numbers of the latest transitions
+    float shares[kTransitionMemory] = {};    // and the share of the window each moved
 };
 
 // A window's stripes in the last frame, for telling moving stripes from still ones.
@@ -141,8 +158,8 @@ struct FlashAnalyser {
     FrameLayout layout;
     double fps = 60.0;
     long frames = 0;
-    std::vector<Tracker> luminance, redness;      // one per block
-    std::vector<int32_t> luminanceRing, redRing;  // kTransitionMemory frames per block
+    std::vector<BlockTracker> blockLuminanceRuns, blockRedRuns;  // one per block
+    std::vector<Tracker> luminance, redness;      // one per window
     std::vector<float> blockLuminance, blockRed;  // this frame's block means
     std::vector<WindowStripes> stripes;           // one per window, from the last frame
     double flashingSince = -1.0;                  // start of the current warning-or-worse run

@@ -237,22 +237,27 @@ std::string summaryJson(const std::string& source, double fps, int width, int he
     // The worst of every scene window the frames reach, for a table per window.
     out += "  \"scene_windows\": [";
     bool first = true;
-    for (int w = 1; sceneWindow && w <= 16; ++w) {
+    constexpr int kMostSceneWindows = 16;  // more than any timeline here has
+    for (int w = 1; sceneWindow && w <= kMostSceneWindows; ++w) {
         float general = 0.0f, red = 0.0f, generalArea = 0.0f, redArea = 0.0f, stripes = 0.0f;
         double from = 1e30, to = -1e30;
         long count = 0;
-        const char* worstLevel = "pass";
+        // Fails outrank the longer-term kinds, which outrank warnings.
+        auto rank = [](const std::string& level) {
+            return level == "fail" ? 3 : level == "warning" ? 1 : level == "pass" ? 0 : 2;
+        };
+        std::string worstLevel = "pass";
         for (const FrameFigures& f : frames) {
             if (sceneWindow(f.time) != w) continue;
             ++count;
             from = std::min(from, f.time);
             to = std::max(to, f.time + 1.0 / fps);
-            if (f.flashesPerSecond > general) general = f.flashesPerSecond, generalArea = f.flashArea;
-            if (f.redPerSecond > red) red = f.redPerSecond, redArea = f.redArea;
-            stripes = std::max(stripes, float(f.stripePairs) * (f.stripeShare > kPatternScreenShare ? 1.0f : 0.0f));
-            const std::string level = levelName(f);
-            if (level != "pass" && (std::string(worstLevel) == "pass" || std::string(worstLevel) == "warning"))
-                worstLevel = levelName(f);
+            if (f.flashesPerSecond > general || (f.flashesPerSecond == general && f.flashArea > generalArea))
+                general = f.flashesPerSecond, generalArea = f.flashArea;
+            if (f.redPerSecond > red || (f.redPerSecond == red && f.redArea > redArea))
+                red = f.redPerSecond, redArea = f.redArea;
+            if (f.stripeShare > kPatternScreenShare) stripes = std::max(stripes, float(f.stripePairs));
+            if (rank(levelName(f)) > rank(worstLevel)) worstLevel = levelName(f);
         }
         if (count == 0) continue;
         std::snprintf(text, sizeof text,
@@ -260,7 +265,7 @@ std::string summaryJson(const std::string& source, double fps, int width, int he
                       "\"worst_flashes_per_second\": %.1f, \"area\": %.3f, \"worst_red_flashes_per_second\": %.1f, "
                       "\"red_area\": %.3f, \"stripe_pairs_over_a_quarter\": %.0f, \"worst_level\": \"%s\"}",
                       first ? "" : ",", w, from, to, count, double(general), double(generalArea),
-                      double(red), double(redArea), double(stripes), worstLevel);
+                      double(red), double(redArea), double(stripes), worstLevel.c_str());
         out += text;
         first = false;
     }
