@@ -4,8 +4,8 @@
 # source with our patches. `setup.sh release` adds what the two release archives and
 # their tests need (a minimal Debian root, MinGW-w64 with the Debian sources of the
 # Windows libraries, Wine), so that `make run` does not download a cross compiler to
-# play the demo. `setup.sh web` adds the browser build's (emscripten, Chromium, and the
-# browser tests' node packages from tests/web's lockfile).
+# play the demo. `setup.sh web` adds the browser build's (emscripten, the three browser
+# engines the tests drive, and the browser tests' node packages from tests/web's lockfile).
 # Idempotent: packages already present are skipped, and apt is not touched at all
 # when nothing is missing.
 set -euo pipefail
@@ -23,8 +23,10 @@ release=
 web=
 if [ "${1:-}" = web ]; then
   web=1
-  # python3-pil: the browser tests compare pictures with /usr/bin/python3.
-  packages+=(emscripten chromium python3-pil nodejs)
+  # python3-pil: the browser tests compare pictures with /usr/bin/python3. The engines:
+  # Blink (chromium), Gecko (firefox-esr) and WebKit (webkit2gtk-driver: WebKitWebDriver,
+  # with the MiniBrowser of libwebkit2gtk-4.1-0).
+  packages+=(emscripten chromium firefox-esr webkit2gtk-driver python3-pil nodejs)
   # NodeSource's nodejs carries npm; Debian's has it as a package of its own.
   command -v npm >/dev/null || packages+=(npm)
 fi

@@ -1,7 +1,24 @@
-// The page around the demo: downloads the program, its data and the track with one
-// progress bar, decodes what can be decoded before the viewer clicks, and starts one
-// fresh instance of the program per Play click. The program's stdout goes to the console
-// line by line, exactly as the desktop program prints it.
+// The page around the demo: downloads the program and its data with one progress bar,
+// decodes what can be decoded before the viewer clicks, and starts one fresh instance of
+// the program per Play click; the track downloads beside them and is readied by the
+// click. The program's stdout goes to the console line by line, exactly as the desktop
+// program prints it.
+//
+// What the engines do differently, and what the page does about it (WebGL's own
+// differences are the table in src/gfx/gl_web.cpp). Seen here in Debian's Chromium 156
+// (Blink, headless), Firefox ESR 153 (Gecko, headless) and WebKitGTK 2.50's MiniBrowser
+// (WebKit, Safari's engine); what is said of the iPhone is Apple's documentation, untried.
+// | behaviour                       | Blink              | Gecko              | WebKit                          | so the page                                          |
+// |---------------------------------|--------------------|--------------------|---------------------------------|------------------------------------------------------|
+// | media before a gesture          | loads              | loads              | loads nothing, fires no event (iOS ignores preload) | never waits on media before Play; hands the track to its element as it arrives; the click loads it where nothing was loaded |
+// | the track at the end of loading | ready              | ready              | ready 0.2 to 1 s after the click, now and then after the set-up; a first load from a blob sometimes fails | starts a late track where the picture is, after one more try, within trackSeconds; else the run is silent |
+// | AudioContext before a gesture   | suspended          | suspended          | suspended                       | makes and resumes it inside the click                |
+// | resume() with no sound device   | resolves           | never settles      | resolves                        | waits on it nowhere                                  |
+// | audible play() without a gesture (autoplay; documented) | refused | refused (media.autoplay.default) | refused       | asks for none: the track starts at the end of loading, after the click |
+// | play() after the click          | allowed (sticky activation) | allowed (sticky activation) | allowed once the element was loaded from a gesture | loads the element in the click, plays it when the program asks |
+// | element fullscreen from a click | granted            | granted            | granted on a desktop; the iPhone has none (video only); prefixed before Safari 16.4 | asks, prefixed where only that exists; a refusal plays in the page |
+// | Escape in fullscreen            | headless: reaches the page; a desktop Chrome leaves fullscreen | leaves fullscreen; the page never sees the key | as Gecko | ends a run on leaving fullscreen, and on the key   |
+// | pointer lock outside a click    | refused            | refused            | granted, and kept after the run | releases it at the end of a run, or Play again gets no clicks |
 'use strict';
 
 const kTrack = 'tessmer-trancedemo5.mp3';
@@ -17,34 +34,72 @@ function setState(state, message) {
   $('message').textContent = message || '';
 }
 
-// Every download feeds one bar; the sizes come from manifest.json, since a gzipping host
-// gives only the packed length. arrived(name, bytes or null) is told of each file as it
-// ends, so that work on it can begin while the rest still downloads.
-async function download(files, arrived) {
-  const total = Object.values(files).reduce((a, b) => a + b, 0);
-  let received = 0;
-  const fetchOne = async (name) => {
-    const response = await fetch(name);
+// Every wait on the page has a bound, and the card says why when one runs out; nothing
+// waits on the track before the click, since some engines load media only from a user
+// gesture (the engines table below). A page may shrink the bounds by setting
+// window.norrvaleBounds before this script runs (the browser tests do).
+const kBounds = {
+  stallSeconds: 20,    // a download that brings no byte for this long is given up
+  prepareSeconds: 90,  // compiling the wasm and decoding the images and models
+  trackSeconds: 3,     // the music starts within this of the program asking, or never
+  ...(window.norrvaleBounds || {}),
+};
+const kFilesFailed = 'The demo\'s files could not be downloaded. Reload the page to try again.';
+const kPrepareFailed = 'The demo could not be prepared in this browser.';
+
+function bounded(promise, seconds, message) {
+  let timer;
+  const timeout = new Promise((resolve, reject) => {
+    timer = setTimeout(() => reject(new Error(message)), seconds * 1000);
+  });
+  return Promise.race([promise, timeout]).finally(() => clearTimeout(timer));
+}
+
+// A file's bytes, or null when it is missing or its download stalls for longer than the
+// bound. progress(bytes) is told of each piece as it arrives.
+async function fetchBytes(name, progress = () => {}) {
+  const abort = new AbortController();
+  let timer = null;
+  const watch = () => {
+    clearTimeout(timer);
+    timer = setTimeout(() => abort.abort(), kBounds.stallSeconds * 1000);
+  };
+  watch();
+  try {
+    const response = await fetch(name, { signal: abort.signal });
     if (!response.ok) return null;
     const reader = response.body.getReader();
     const chunks = [];
     let length = 0;
     for (;;) {
+      watch();
       const { done, value } = await reader.read();
       if (done) break;
       chunks.push(value);
       length += value.length;
-      received += value.length;
-      $('fill').style.width = `${Math.min(100, (100 * received) / total).toFixed(1)}%`;
+      progress(value.length);
     }
     const bytes = new Uint8Array(length);
     let at = 0;
     for (const chunk of chunks) { bytes.set(chunk, at); at += chunk.length; }
     return bytes.buffer;
-  };
+  } catch (error) {
+    return null;
+  } finally {
+    clearTimeout(timer);
+  }
+}
+
+// The program's files feed one bar, since Play waits for them alone; the sizes come from
+// manifest.json, as a gzipping host gives only the packed length.
+async function download(files) {
+  const total = Object.values(files).reduce((a, b) => a + b, 0);
+  let received = 0;
   const names = Object.keys(files);
-  const buffers = await Promise.all(names.map((name) => fetchOne(name).catch(() => null)
-    .then((bytes) => { arrived(name, bytes); return bytes; })));
+  const buffers = await Promise.all(names.map((name) => fetchBytes(name, (length) => {
+    received += length;
+    $('fill').style.width = `${Math.min(100, (100 * received) / total).toFixed(1)}%`;
+  })));
   return Object.fromEntries(names.map((name, i) => [name, buffers[i]]));
 }
 
@@ -54,61 +109,105 @@ function loadScript(text) {
   document.head.appendChild(script);
 }
 
-// The sound: one AudioContext for the page, and the track as an audio element routed
-// into it, which decodes as it plays: decoding the whole MP3 up front (decodeAudioData)
-// took 3½ s here, longer than everything else before Play. The program's play2D asks
-// for the track by file name; a track that did not arrive or cannot be decoded is not
-// played, and the demo runs silently.
+// The sound: one AudioContext and one audio element for the page, the element routed
+// into the context and decoding as it plays (decoding the whole MP3 up front took 3½ s,
+// longer than everything else before Play). The track downloads beside the program's
+// files, but Play does not wait for it: the element is handed the bytes as they arrive,
+// and engines that load media before a gesture do so then. The click resumes the
+// context and loads the element where nothing was loaded yet, which is what each engine
+// asks of a gesture before it plays sound; the program's play2D, at the end of loading
+// as on the desktop, then starts it from its start. A track that is missing, cannot be
+// decoded, or is not ready within trackSeconds of play2D is not played: the run is silent.
 const audio = {
+  bytes: null,          // a Promise of the track's bytes (null: missing or stalled)
+  url: null,            // the bytes as a blob URL, once they are here
   context: null,
-  // file name -> { element (once it can play through, or null), ready (a Promise of it) }
-  tracks: new Map(),
-  playing: [],
-  prepare(name, bytes) {
-    const Context = window.AudioContext || window.webkitAudioContext;
-    if (!Context) return;
-    if (!this.context) this.context = new Context();
-    const track = { element: null };
-    track.ready = new Promise((resolve) => {
-      if (!bytes) { resolve(null); return; }
-      const element = new Audio();
-      element.preload = 'auto';
-      element.addEventListener('canplaythrough', () => resolve(element), { once: true });
-      element.addEventListener('error', () => resolve(null), { once: true });
-      element.src = URL.createObjectURL(new Blob([bytes], { type: 'audio/mpeg' }));
-    }).then((element) => {
-      if (element) this.context.createMediaElementSource(element).connect(this.context.destination);
-      track.element = element;
-      return element;
+  element: null,
+  run: 0,               // which run may start the track; a later one or an end cancels
+  running: false,
+
+  download() {
+    this.element = new Audio();
+    this.element.preload = 'auto';
+    this.bytes = fetchBytes(kTrack).then((bytes) => {
+      if (bytes) {
+        this.url = URL.createObjectURL(new Blob([bytes], { type: 'audio/mpeg' }));
+        this.element.src = this.url;
+      }
+      return bytes;
     });
-    this.tracks.set(name, track);
   },
-  // What the program's sound layer sees as its engine (Module.norrvaleAudio).
+
+  // Inside the Play click.
+  unlock() {
+    const Context = window.AudioContext || window.webkitAudioContext;
+    if (!Context || !this.element) return;
+    if (!this.context) {
+      this.context = new Context();
+      this.context.createMediaElementSource(this.element).connect(this.context.destination);
+    }
+    // Some engines never settle this without a sound device; nothing waits on it.
+    this.context.resume().catch(() => {});
+    // Loading again what was loaded would only delay the start.
+    if (this.element.readyState === HTMLMediaElement.HAVE_NOTHING) this.element.load();
+    this.run += 1;
+    this.running = true;
+  },
+
+  start(loop, paused) {
+    const element = this.element;
+    const asked = Date.now();
+    const begin = (seconds) => {
+      element.loop = loop;
+      element.currentTime = seconds;
+      if (!paused) element.play().catch(() => {});
+    };
+    // At once when the track is ready, as the desktop starts it right after the set-up,
+    // before the first frame.
+    if (element.readyState >= HTMLMediaElement.HAVE_METADATA) {
+      begin(0);
+      return;
+    }
+    // Else as soon as it is, within the bound, at the time the picture has reached, so
+    // that the music keeps step with it. WebKit's media fails now and then on a first
+    // load from a blob; one more try costs nothing where the track is really damaged.
+    const run = this.run;
+    const listening = new AbortController();
+    let timer = null;
+    let retried = false;
+    new Promise((resolve) => {
+      timer = setTimeout(() => resolve(false), kBounds.trackSeconds * 1000);
+      const failed = () => {
+        if (retried || !this.url) { resolve(false); return; }
+        retried = true;
+        element.load();
+      };
+      element.addEventListener('loadedmetadata', () => resolve(true), { signal: listening.signal });
+      element.addEventListener('error', failed, { signal: listening.signal });
+      if (element.error) failed();
+      this.bytes.then(() => { if (!this.url) resolve(false); });
+    }).then((ok) => {
+      clearTimeout(timer);
+      listening.abort();
+      if (run !== this.run || !this.running) return;
+      if (ok) begin((Date.now() - asked) / 1000);
+      else console.warn(`The track ${kTrack} was not ready ${kBounds.trackSeconds} s after the set-up; the demo runs silently.`);
+    });
+  },
+
+  stop() {
+    this.running = false;
+    this.run += 1;
+    if (this.element) this.element.pause();
+  },
+
+  // What the program's sound layer sees as its engine (Module.norrvaleAudio). It exists
+  // before the click (the desktop opens its device before main), the context from it.
   engine() {
     return {
-      available: () => !!audio.context,
-      // At once when the track is ready (it is by the click), as the desktop starts it at
-      // the end of loading; else as soon as it is.
-      play: (name, loop, paused) => {
-        const start = (element) => {
-          if (!element || !audio.running) return;
-          element.loop = loop;
-          element.currentTime = 0;
-          if (!paused) element.play().catch(() => {});
-          audio.playing.push(element);
-        };
-        const track = audio.tracks.get(name);
-        if (!track) return;
-        if (track.element) start(track.element);
-        else track.ready.then(start);
-      },
+      available: () => !!(window.AudioContext || window.webkitAudioContext),
+      play: (name, loop, paused) => { if (name === kTrack && audio.running) audio.start(loop, paused); },
     };
-  },
-  running: false,
-  stopAll() {
-    this.running = false;
-    for (const element of this.playing) element.pause();
-    this.playing = [];
   },
 };
 
@@ -141,22 +240,35 @@ async function makeInstance() {
   return { instance, canvas };
 }
 
-let next = null;      // the prepared instance for the next click
+let next = null;      // a Promise of the prepared instance for the next click
 let current = null;   // the running one
 
+// The click: everything that needs the gesture (sound, fullscreen) happens before the
+// first await, since an engine may no longer count what follows as the viewer's act.
 async function play() {
-  if (!next) return;
-  const run = await next;
+  if (!next || current) return;
+  audio.unlock();
+  const stage = $('stage');
+  const fullscreen = stage.requestFullscreen || stage.webkitRequestFullscreen;
+  if (fullscreen && !fullscreenElement()) {
+    const result = fullscreen.call(stage);
+    if (result && result.catch) result.catch(() => {});
+  }
+  const waiting = next;
   next = null;
+  let run;
+  try {
+    run = await bounded(waiting, kBounds.prepareSeconds, kPrepareFailed);
+  } catch (error) {
+    console.error(error);
+    audio.stop();
+    leaveFullscreen();
+    setState('failed', kPrepareFailed);
+    return;
+  }
   current = run;
   $('frame').replaceChildren(run.canvas);
   setState('playing');
-  audio.running = true;
-  if (audio.context) audio.context.resume().catch(() => {});
-  const stage = $('stage');
-  if (stage.requestFullscreen && !document.fullscreenElement) {
-    stage.requestFullscreen().catch(() => {});
-  }
   run.canvas.focus();
   // main() runs from here until its first frame is handed to the browser; the promise
   // settles when main returns, after the timeline's end or a close.
@@ -165,26 +277,46 @@ async function play() {
   endRun(status);
 }
 
-function endRun(status) {
-  current = null;
-  audio.stopAll();
-  if (document.fullscreenElement && document.exitFullscreen) document.exitFullscreen().catch(() => {});
-  setState('ended', status === 0 ? '' : 'The demo could not start in this browser.');
-  next = makeInstance();
+function fullscreenElement() {
+  return document.fullscreenElement || document.webkitFullscreenElement || null;
 }
 
-// In fullscreen the browser takes the first Escape to leave fullscreen and the program
-// never sees it. Leaving fullscreen during a run therefore ends the run, as Escape does
-// on a desktop: one key press stops the demo either way.
-document.addEventListener('fullscreenchange', () => {
-  if (!document.fullscreenElement && current) current.instance._norrvaleRequestClose();
-});
+function leaveFullscreen() {
+  const exit = document.exitFullscreen || document.webkitExitFullscreen;
+  if (fullscreenElement() && exit) {
+    const result = exit.call(document);
+    if (result && result.catch) result.catch(() => {});
+  }
+}
+
+function endRun(status) {
+  current = null;
+  audio.stop();
+  leaveFullscreen();
+  // An engine that granted the program's pointer lock keeps it past the run, and every
+  // click would go to the old canvas instead of Play again.
+  if (document.pointerLockElement && document.exitPointerLock) document.exitPointerLock();
+  setState('ended', status === 0 ? '' : 'The demo could not start in this browser.');
+  next = makeInstance();
+  next.catch(() => {});
+}
+
+// In fullscreen Gecko and WebKit take Escape to leave fullscreen and the page never sees
+// the key (the engines table). Leaving fullscreen during a run therefore ends the run,
+// as Escape does on a desktop: one key press stops the demo either way.
+const leftFullscreen = () => {
+  if (!fullscreenElement() && current) current.instance._norrvaleRequestClose();
+};
+document.addEventListener('fullscreenchange', leftFullscreen);
+document.addEventListener('webkitfullscreenchange', leftFullscreen);
 // The program polls Escape once per frame, as on a desktop; in software WebGL a frame can
 // outlast a key tap, so the page passes every Escape press on as well.
 window.addEventListener('keydown', (event) => {
   if (event.key === 'Escape' && current) current.instance._norrvaleRequestClose();
 });
 
+// Play shows once the program's files are here and an instance is prepared; the track
+// keeps downloading beside them and is readied by the click.
 async function start() {
   const probe = document.createElement('canvas').getContext('webgl2');
   if (!probe) {
@@ -192,22 +324,31 @@ async function start() {
       + 'A recent Chrome, Edge, Firefox or Safari plays it.');
     return;
   }
-  const manifest = await (await fetch('manifest.json')).json();
-  // The track is made ready as soon as it arrives, while the data still downloads.
-  downloaded = await download(manifest.files, (name, bytes) => {
-    if (name === kTrack) audio.prepare(kTrack, bytes);
-  });
+  const manifestBytes = await fetchBytes('manifest.json');
+  if (!manifestBytes) {
+    setState('failed', kFilesFailed);
+    return;
+  }
+  const manifest = JSON.parse(new TextDecoder().decode(manifestBytes));
+  audio.download();
+  const files = { ...manifest.files };
+  delete files[kTrack];
+  downloaded = await download(files);
   if (!downloaded['norrvale.js'] || !downloaded['norrvale.wasm'] || !downloaded['norrvale.data']) {
-    setState('failed', 'The demo\'s files could not be downloaded.');
+    setState('failed', kFilesFailed);
     return;
   }
   loadScript(new TextDecoder().decode(downloaded['norrvale.js']));
-  if (!audio.tracks.has(kTrack)) audio.prepare(kTrack, null);
   $('status').textContent = 'Preparing…';
   next = makeInstance();
-  // Play waits for the track too, so the music starts with the end of loading as on a
-  // desktop.
-  await Promise.all([next, ...[...audio.tracks.values()].map((track) => track.ready)]);
+  try {
+    await bounded(next, kBounds.prepareSeconds, kPrepareFailed);
+  } catch (error) {
+    console.error(error);
+    next = null;
+    setState('failed', kPrepareFailed);
+    return;
+  }
   setState('ready');
 }
 

@@ -1,42 +1,200 @@
 // What the browser tests and bench/web share: a static server for a folder (which can
-// hide files, as a host missing one would), Debian's Chromium in headless mode with
-// software WebGL 2, and a page with a test clock and a WebGL call recorder put in
-// before any of its own script runs.
+// hide a file, or hold one back forever, as a broken host would), the three engines
+// Debian packages behind one small driver interface, and the test hooks that the server
+// puts into the page before any of its own script runs.
+//
+// Engines (the test's first argument or NORRVALE_ENGINE picks one):
+//   chromium  Blink, headless, SwiftShader's WebGL 2; puppeteer-core over CDP
+//   firefox   Gecko, Firefox ESR headless, llvmpipe's WebGL 2; puppeteer-core over
+//             WebDriver BiDi
+//   webkit    WebKitGTK's MiniBrowser on the X display; classic WebDriver over HTTP
+//             through WebKitWebDriver
+//
+// Where the engines differ for the tests, and what the tests do about it (the page's own
+// table of engine behaviour is in packaging/web/page.js):
+// | what                        | chromium       | firefox             | webkit               | so the tests                                |
+// |-----------------------------|----------------|---------------------|----------------------|---------------------------------------------|
+// | hooks before the page's script | CDP preload | BiDi preload        | none in classic WebDriver | have the server put them into index.html, for all three alike |
+// | console lines, page errors  | CDP events     | BiDi events         | none in classic WebDriver | keep them in the page (window.__lines, __errors), for all three |
+// | input                       | CDP mouse, keys | BiDi input actions | element click, key actions | click and press as real input: a gesture is what unlocks sound |
+// | Escape in fullscreen        | reaches the page (headless has no browser frame) | the browser leaves fullscreen, the page sees no key | as firefox | press it alike: the run ends by the key in chromium, by leaving fullscreen in the others |
+// | the track at the end of loading | ready      | ready               | ready only from the click, at times after the first frames | allow a late start where it is in step with the picture |
+// | the clock held per frame    | in the page    | in the page         | in the page          | replace performance.now and requestAnimationFrame in page script, which all three allow |
+// | WebGL 2 and its calls       | SwiftShader, no display needed | llvmpipe, needs an X display | llvmpipe, needs an X display | run under Xvfb; the calls are recorded alike in all three |
+// | frames against the desktop  | SwiftShader's rounding | llvmpipe's | llvmpipe's       | give each engine its tolerance (frames_test.mjs) |
+// | window size                 | the launch's   | the launch's        | 1024 x 768 whatever the MiniBrowser is told | set it over WebDriver after the session starts |
 import http from 'node:http';
+import net from 'node:net';
 import fs from 'node:fs';
 import path from 'node:path';
-import { spawnSync } from 'node:child_process';
+import { spawn, spawnSync } from 'node:child_process';
 import puppeteer from 'puppeteer-core';
 
 const kTypes = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css',
   '.json': 'application/json', '.wasm': 'application/wasm', '.mp3': 'audio/mpeg' };
+const kMiniBrowser = '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
+const kWindow = { width: 1920, height: 1080 };
+const sleep = (ms) => new Promise((resolve) => { setTimeout(resolve, ms); });
 
-export function serve(folder, { hide = [] } = {}) {
+// The hooks of each page opened by openPage, by the number in its address (?setup=N).
+const setups = new Map();
+
+// options.hide: files answered with 404; options.stall: files whose answer sends its
+// first bytes and then never ends; options.pages: { name: html } extra pages.
+export function serve(folder, { hide = [], stall = [], pages = {} } = {}) {
   const server = http.createServer((request, response) => {
-    const name = decodeURIComponent(new URL(request.url, 'http://x').pathname).slice(1) || 'index.html';
+    const address = new URL(request.url, 'http://x');
+    const name = decodeURIComponent(address.pathname).slice(1) || 'index.html';
     const file = path.join(folder, name);
+    if (pages[name] !== undefined) {
+      response.writeHead(200, { 'Content-Type': 'text/html' });
+      response.end(pages[name]);
+      return;
+    }
     if (hide.includes(name) || !file.startsWith(folder) || !fs.existsSync(file)) {
       response.writeHead(404);
       response.end();
       return;
     }
     response.writeHead(200, { 'Content-Type': kTypes[path.extname(name)] || 'application/octet-stream',
-      'Access-Control-Allow-Origin': '*' });
+      'Access-Control-Allow-Origin': '*', 'Cache-Control': 'no-store' });
+    if (stall.includes(name)) {
+      const bytes = fs.readFileSync(file);
+      response.write(bytes.subarray(0, Math.min(bytes.length >> 2, 65536)));
+      return;
+    }
+    const setup = setups.get(address.searchParams.get('setup'));
+    if (name === 'index.html' && setup) {
+      const hooks = `<script>(${pageSetup})(${JSON.stringify(setup)});\n`
+        + `${(setup.scripts || []).map((f) => `(${f})();`).join('\n')}</script>`;
+      response.end(fs.readFileSync(file, 'utf8').replace('<head>', `<head>\n${hooks}`));
+      return;
+    }
     fs.createReadStream(file).pipe(response);
   });
-  return new Promise((resolve) => server.listen(0, '127.0.0.1', () =>
-    resolve({ url: `http://127.0.0.1:${server.address().port}/`, close: () => server.close() })));
+  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve({
+    url: `http://127.0.0.1:${server.address().port}/`,
+    close: () => { server.closeAllConnections(); server.close(); },
+  })));
 }
 
-export async function launch(extraArgs = []) {
-  return puppeteer.launch({
+// ---- The engines: each launch gives { engine, newPage(), close() }; each page gives
+// evaluate(fn, ...args), goto(url), click(selector) and pressEscape() as real input, and
+// close(). ----
+
+function puppeteerBrowser(engine, browser) {
+  return {
+    engine,
+    newPage: async () => {
+      const page = await browser.newPage();
+      return {
+        engine,
+        evaluate: (fn, ...args) => page.evaluate(fn, ...args),
+        goto: (url) => page.goto(url),
+        click: (selector) => page.click(selector),
+        pressEscape: () => page.keyboard.press('Escape'),
+        close: () => page.close(),
+      };
+    },
+    close: () => browser.close(),
+  };
+}
+
+async function launchChromium() {
+  return puppeteerBrowser('chromium', await puppeteer.launch({
     executablePath: '/usr/bin/chromium',
     headless: true,
     args: ['--headless=new', '--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
-      '--window-size=1920,1080', '--hide-scrollbars', ...extraArgs],
-    defaultViewport: { width: 1920, height: 1080 },
+      `--window-size=${kWindow.width},${kWindow.height}`, '--hide-scrollbars'],
+    defaultViewport: kWindow,
     protocolTimeout: 600000,
+  }));
+}
+
+async function launchFirefox() {
+  return puppeteerBrowser('firefox', await puppeteer.launch({
+    browser: 'firefox',
+    executablePath: '/usr/bin/firefox-esr',
+    headless: true,
+    defaultViewport: kWindow,
+    protocolTimeout: 600000,
+  }));
+}
+
+function freePort() {
+  return new Promise((resolve) => {
+    const probe = net.createServer().listen(0, '127.0.0.1', () => {
+      const { port } = probe.address();
+      probe.close(() => resolve(port));
+    });
   });
+}
+
+// W3C WebDriver over HTTP: WebKitWebDriver starts the MiniBrowser for the session and
+// drives its one window.
+async function launchWebKit() {
+  const port = await freePort();
+  const driver = spawn('WebKitWebDriver', [`--port=${port}`], { stdio: 'ignore' });
+  const base = `http://127.0.0.1:${port}`;
+  const call = async (method, route, body) => {
+    const response = await fetch(base + route, { method, headers: { 'Content-Type': 'application/json' },
+      body: body === undefined ? undefined : JSON.stringify(body) });
+    const answer = await response.json();
+    if (!response.ok) throw new Error(`WebDriver ${method} ${route}: ${JSON.stringify(answer.value)}`);
+    return answer.value;
+  };
+  for (let i = 0; ; i += 1) {
+    const ready = await call('GET', '/status').then((v) => v.ready, () => false);
+    if (ready) break;
+    if (i === 100) throw new Error('WebKitWebDriver did not start in 10 s');
+    await sleep(100);
+  }
+  const session = await call('POST', '/session', { capabilities: { alwaysMatch: {
+    'webkitgtk:browserOptions': { binary: kMiniBrowser,
+      args: ['--automation'] } } } });
+  const at = `/session/${session.sessionId}`;
+  await call('POST', `${at}/timeouts`, { script: 600000 });
+  // The MiniBrowser opens at 1024 x 768 whatever its --geometry says.
+  await call('POST', `${at}/window/rect`, kWindow);
+  const page = {
+    engine: 'webkit',
+    evaluate: (fn, ...args) => call('POST', `${at}/execute/sync`,
+      { script: `return (${fn}).apply(null, arguments);`, args }),
+    goto: (url) => call('POST', `${at}/url`, { url }),
+    click: async (selector) => {
+      const element = await call('POST', `${at}/element`, { using: 'css selector', value: selector });
+      await call('POST', `${at}/element/${Object.values(element)[0]}/click`, {});
+    },
+    pressEscape: async () => {
+      const escape = '\uE00C';
+      await call('POST', `${at}/actions`, { actions: [{ type: 'key', id: 'keyboard',
+        actions: [{ type: 'keyDown', value: escape }, { type: 'keyUp', value: escape }] }] });
+      await call('DELETE', `${at}/actions`);
+    },
+    close: () => call('POST', `${at}/url`, { url: 'about:blank' }),
+  };
+  return {
+    engine: 'webkit',
+    newPage: async () => page,
+    close: async () => {
+      await call('DELETE', at).catch(() => {});
+      driver.kill();
+    },
+  };
+}
+
+const kLaunchers = { chromium: launchChromium, firefox: launchFirefox, webkit: launchWebKit };
+export const kEngines = Object.keys(kLaunchers);
+
+// The engine named by the test's first argument or NORRVALE_ENGINE, Chromium by default.
+export function engineName() {
+  const name = process.argv[2] || process.env.NORRVALE_ENGINE || 'chromium';
+  if (!kLaunchers[name]) throw new Error(`unknown engine ${name}: one of ${kEngines.join(', ')}`);
+  return name;
+}
+
+export function launch(engine = engineName()) {
+  return kLaunchers[engine]();
 }
 
 // Put into the page before its script runs. options.clock:
@@ -49,10 +207,22 @@ export async function launch(extraArgs = []) {
 // options.remove: files taken out of each program instance before it prepares;
 // options.replace: [{ file, url }] files put in their place, fetched from url.
 // Always: the page's program instances are kept, the latest as window.__lastInstance.
+// options.bounds: the page's bounds on its waits (window.norrvaleBounds), in seconds.
+// options.scripts: more functions (as source) to run with the hooks.
+// Always: window.__lines and window.__errors keep the console's log lines and the
+// page's uncaught errors.
 // Always: window.__sound logs the track's preparations and starts (with the loop flag,
-// the position, and how many clears and texture uploads the run had made by then).
+// the position, how many clears and texture uploads the run had made by then, and the
+// real seconds since its first clear).
 function pageSetup(options) {
   const realNow = performance.now.bind(performance);
+  const lines = window.__lines = [];
+  const errors = window.__errors = [];
+  const log = console.log.bind(console);
+  console.log = (...args) => { lines.push(args.join(' ')); log(...args); };
+  window.addEventListener('error', (event) => errors.push(String(event.message)));
+  window.addEventListener('unhandledrejection', (event) => errors.push(String(event.reason)));
+  if (options.bounds) window.norrvaleBounds = options.bounds;
   const sound = window.__sound = { prepared: 0, starts: [] };
   const source = AudioContext.prototype.createMediaElementSource;
   AudioContext.prototype.createMediaElementSource = function (...args) {
@@ -62,7 +232,9 @@ function pageSetup(options) {
   const play = HTMLMediaElement.prototype.play;
   HTMLMediaElement.prototype.play = function (...args) {
     const calls = (window.__calls || []).flat();
+    const clearTimes = window.__clearTimes || [];
     sound.starts.push({ loop: this.loop, seconds: this.duration, at: this.currentTime,
+      late: clearTimes.length ? (Date.now() - clearTimes[0]) / 1000 : 0,
       clears: calls.filter((c) => c.name === 'clear').length,
       uploads: calls.filter((c) => c.name === 'texImage2D').length });
     return play.apply(this, args);
@@ -125,6 +297,7 @@ function pageSetup(options) {
     if (options.record && type === 'webgl2' && context && !context.__recorded) {
       context.__recorded = true;
       window.__calls = [[]];
+      window.__clearTimes = [];
       const names = new Map();  // WebGLUniformLocation -> its name
       const ids = new Map();    // WebGL object -> a number, in order of creation per kind
       const counters = {};
@@ -160,6 +333,7 @@ function pageSetup(options) {
             else logged.push(null);
           }
           if (name.startsWith('create') && result) logged.push({ object: idOf(result) });
+          if (name === 'clear') window.__clearTimes.push(Date.now());
           const calls = window.__calls;
           calls[calls.length - 1].push({ name, args: logged });
           return result;
@@ -170,29 +344,39 @@ function pageSetup(options) {
   };
 }
 
-// A page of the build at `url` with the test hooks; its console lines (type 'log') are
-// gathered in page.lines.
+// A page of the build at `url` with the test hooks.
 export async function openPage(browser, url, options = {}) {
+  const id = String(setups.size + 1);
+  setups.set(id, options);
   const page = await browser.newPage();
-  page.lines = [];
-  page.errors = [];
-  page.on('console', (message) => {
-    if (message.type() === 'log') page.lines.push(message.text());
-  });
-  page.on('pageerror', (error) => page.errors.push(String(error)));
-  await page.evaluateOnNewDocument(pageSetup, options);
-  await page.goto(url);
+  await page.goto(`${url}?setup=${id}`);
   return page;
 }
 
-export async function waitForState(page, state, timeout = 300000) {
-  await page.waitForFunction((s) => document.body.dataset.state === s, { timeout, polling: 100 }, state);
+// Polls fn(arg) in the page until it gives a true value, which it returns.
+export async function waitFor(page, fn, arg, timeout = 300000, every = 100) {
+  const until = Date.now() + timeout;
+  for (;;) {
+    const value = await page.evaluate(fn, arg);
+    if (value) return value;
+    if (Date.now() > until) throw new Error(`waited ${timeout / 1000} s for ${fn} (${JSON.stringify(arg)})`);
+    await sleep(every);
+  }
+}
+
+export function waitForState(page, state, timeout = 300000) {
+  return waitFor(page, (s) => document.body.dataset.state === s, state, timeout);
 }
 
 export async function clickPlay(page) {
-  await page.waitForSelector('#play:not([hidden])', { timeout: 300000 });
+  await waitFor(page, () => !document.getElementById('play').hidden, null);
   await page.click('#play');
 }
+
+// The page's console lines (console.log, which carries the program's stdout) and its
+// uncaught errors.
+export const pageLines = (page) => page.evaluate(() => window.__lines);
+export const pageErrors = (page) => page.evaluate(() => window.__errors);
 
 // Runs a command and returns its stdout; fails the test when it fails.
 export function run(command, args, options = {}) {
@@ -204,9 +388,11 @@ export function run(command, args, options = {}) {
 }
 
 // Tiny test runner: named cases run in order, each failure printed, exit status set.
+// NORRVALE_CASES (a regular expression) runs only the cases whose names it matches.
 export async function runCases(cases) {
   let failed = 0;
-  for (const [name, body] of cases) {
+  const only = new RegExp(process.env.NORRVALE_CASES || '');
+  for (const [name, body] of cases.filter(([n]) => only.test(n))) {
     const started = Date.now();
     try {
       await body();
