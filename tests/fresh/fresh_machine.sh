@@ -73,7 +73,7 @@ for anchor in /usr/local/share/ca-certificates/*.crt /etc/ssl/certs/*.pem; do
   name=${anchor##*/}
   cp "$anchor" "$root/usr/local/share/ca-certificates/${name%.*}.crt"
 done
-inRoot "$root" sh -c 'command -v update-ca-certificates >/dev/null && update-ca-certificates >/dev/null || true'
+inRoot "$root" sh -c 'command -v update-ca-certificates >/dev/null && update-ca-certificates || true' >>"$log" 2>&1
 if command -v npm >/dev/null; then
   for npmrc in /etc/npmrc /usr/etc/npmrc; do
     mkdir -p "$root${npmrc%/*}"
