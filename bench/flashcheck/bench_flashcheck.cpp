@@ -24,6 +24,7 @@ constexpr double kGoal = 2.0;  // times real time
 // Frames held in memory for the analysis alone: 60 frames of 1080p are 373 MB.
 constexpr int kHeldFrames = 60;
 constexpr int kAnalysedFrames = 600;
+constexpr int kFramesAhead = 3;  // as flashcheck reads
 
 double now() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -60,13 +61,17 @@ long decodeRun(const std::string& path, const VideoInfo& info, bool analyse, dou
         std::fprintf(stderr, "bench_flashcheck: %s\n", error.c_str());
         std::exit(1);
     }
-    std::vector<unsigned char> rgb(reader.frameBytes);
     FlashAnalyser analyser = makeAnalyser(frameLayout(info.width, info.height), info.fps);
+    // As flashcheck reads: a few frames ahead on a thread of their own.
+    ReadAhead ahead;
+    startReadAhead(ahead, reader, kFramesAhead);
     long frames = 0;
-    while (readVideoFrame(reader, rgb.data())) {
-        if (analyse) analyseFrame(analyser, rgb.data());
+    while (const unsigned char* rgb = nextFrame(ahead)) {
+        if (analyse) analyseFrame(analyser, rgb);
+        releaseFrame(ahead);
         ++frames;
     }
+    stopReadAhead(ahead);
     closeVideo(reader, error);
     seconds = now() - start;
     return frames;

@@ -24,6 +24,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr double kDemoFps = 60.0;
+// Decoded frames waiting for the analysis: ffmpeg decodes on while one is analysed.
+constexpr int kFramesAhead = 3;
 // Demo time of the first frame `make video` writes: the clock's start.
 constexpr double kVideoStart = -double(kDemoClockOffset);
 
@@ -179,11 +181,13 @@ int checkVideo(const Options& o, Run& run) {
         return 2;
     }
     FlashAnalyser analyser = makeAnalyser(layoutFor(o, info.width, info.height), info.fps);
-    std::vector<unsigned char> rgb(reader.frameBytes);
-    Progress progress;
-    progress.quiet = true;  // the length is not known before the end
-    while (readVideoFrame(reader, rgb.data()))
-        analyseInto(run, analyser, rgb.data(), o.startsAtGiven ? o.startsAt : 0.0);
+    ReadAhead ahead;
+    startReadAhead(ahead, reader, kFramesAhead);
+    while (const unsigned char* rgb = nextFrame(ahead)) {
+        analyseInto(run, analyser, rgb, o.startsAtGiven ? o.startsAt : 0.0);
+        releaseFrame(ahead);
+    }
+    stopReadAhead(ahead);
     if (!closeVideo(reader, error) && run.frames.empty()) {
         std::fprintf(stderr, "flashcheck: cannot read %s: %s\n", o.video.c_str(), error.c_str());
         return 2;

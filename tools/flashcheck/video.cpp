@@ -173,3 +173,39 @@ bool closeVideo(VideoReader& reader, std::string& error) {
     error = message.empty() ? "ffmpeg failed with status " + std::to_string(status) : message;
     return false;
 }
+
+void startReadAhead(ReadAhead& ahead, VideoReader& reader, int slots) {
+    ahead.reader = &reader;
+    ahead.slots.assign(size_t(slots), std::vector<unsigned char>(reader.frameBytes));
+    ahead.thread = std::thread([&ahead] {
+        for (;;) {
+            std::unique_lock<std::mutex> hold(ahead.lock);
+            ahead.changed.wait(hold, [&] { return ahead.produced - ahead.consumed < long(ahead.slots.size()); });
+            unsigned char* slot = ahead.slots[size_t(ahead.produced % long(ahead.slots.size()))].data();
+            hold.unlock();
+            const bool got = readVideoFrame(*ahead.reader, slot);
+            hold.lock();
+            if (got) ++ahead.produced;
+            else ahead.finished = true;
+            ahead.changed.notify_all();
+            if (!got) return;
+        }
+    });
+}
+
+const unsigned char* nextFrame(ReadAhead& ahead) {
+    std::unique_lock<std::mutex> hold(ahead.lock);
+    ahead.changed.wait(hold, [&] { return ahead.produced > ahead.consumed || ahead.finished; });
+    if (ahead.produced == ahead.consumed) return nullptr;
+    return ahead.slots[size_t(ahead.consumed % long(ahead.slots.size()))].data();
+}
+
+void releaseFrame(ReadAhead& ahead) {
+    std::lock_guard<std::mutex> hold(ahead.lock);
+    ++ahead.consumed;
+    ahead.changed.notify_all();
+}
+
+void stopReadAhead(ReadAhead& ahead) {
+    if (ahead.thread.joinable()) ahead.thread.join();
+}
