@@ -106,8 +106,8 @@ serve-web: web
 	@python3 packaging/web/serve.py $(WEB_DIR) $(PORT)
 
 # The tests include the release archives (the Linux one played in a minimal Debian root,
-# the Windows program under Wine, the web one served from a fresh folder in headless
-# Chromium), so all are made first.
+# the Windows program under Wine, the web one served from a fresh folder in Chromium,
+# Firefox and WebKit), so all are made first.
 test: dist windows dist-web
 	@cd $(BUILD_DIR) && $(XVFB) ctest --output-on-failure -j $(JOBS)
 
@@ -132,10 +132,10 @@ preview: build
 bench: build
 	@cd $(STAGE_DIR) && $(XVFB) sh -c 'for b in ../bench/*/bench_*; do [ -x "$$b" ] && "$$b"; done'
 
-# The browser build's figures in headless Chromium: download size, time to Play, click to
-# music, frame times per window.
+# The browser build's figures in Chromium, Firefox and WebKit: download size, time to
+# Play, click to music, frame times per window. ENGINES="webkit" picks some.
 bench-web: web
-	@node bench/web/bench_web.mjs $(WEB_DIR)
+	@$(XVFB) node bench/web/bench_web.mjs $(WEB_DIR) $(ENGINES)
 
 # Damaged copies of the staged files through the sanitized loaders: N cases from SEED
 # (default: from the clock). Each finding is printed with its one-line reproducer.

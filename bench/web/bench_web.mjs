@@ -1,18 +1,23 @@
-// The browser build's figures in headless Chromium (SwiftShader), from a server on
-// 127.0.0.1: what a host sends (each file gzip'd), navigation to Play ready, click to
-// music start with where the time goes, and frame times per scene window beside the
-// floor of a cleared 1080p canvas. Prints figures only; nothing here passes or fails.
-//   node bench/web/bench_web.mjs WEB_FOLDER     (make bench-web)
+// The browser build's figures in each engine (headless Chromium with SwiftShader, headless
+// Firefox ESR and WebKitGTK's MiniBrowser with llvmpipe), from a server on 127.0.0.1:
+// what a host sends (each file gzip'd), navigation to Play ready, click to music start
+// with where the time goes, and frame times per scene window beside the floor of a
+// cleared 1080p canvas; then the engines side by side. Prints figures only; nothing here
+// passes or fails. Firefox and WebKit need an X display (make bench-web gives one).
+//   node bench/web/bench_web.mjs WEB_FOLDER [ENGINE...]     (make bench-web)
 import fs from 'node:fs';
 import path from 'node:path';
 import zlib from 'node:zlib';
-import { serve, launch, openPage, waitForState, clickPlay } from '../../tests/web/harness.mjs';
+import { serve, launch, kEngines, openPage, waitFor, waitForState, clickPlay } from '../../tests/web/harness.mjs';
 
 const webDir = path.resolve(process.argv[2] || 'build/web');
+const engines = process.argv.length > 3 ? process.argv.slice(3) : kEngines;
 const kLoads = 3;
 const kRuns = 3;
 const kFramesPerWindow = 24;
 const kWindows = [10.5, 30.5, 70.5, 110.5, 145.5, 200.5, 255.5];
+const kPlayGoal = 3000;    // ms from navigation to Play, on every engine
+const kSpreadGoal = 1.5;   // no engine slower to Play than the quickest by more than this
 const MiB = 1024 * 1024;
 
 const median = (xs) => { const s = [...xs].sort((a, b) => a - b); return s[Math.floor((s.length - 1) / 2)]; };
@@ -33,8 +38,10 @@ for (const name of fs.readdirSync(webDir).sort()) {
 }
 console.log(`  total                      ${(total / MiB).toFixed(2).padStart(20)} MiB`);
 
-const browser = await launch(['--autoplay-policy=no-user-gesture-required']);
-const server = await serve(webDir);
+// Bare pages for the floors: the driver alone, with nothing of the demo running.
+const kBare = '<!doctype html><html><head></head><body style="margin:0">'
+  + '<canvas width=1920 height=1080 style="width:100vw;height:100vh;display:block"></canvas></body></html>';
+const server = await serve(webDir, { pages: { 'bare.html': kBare } });
 
 // Where start-up time goes: every WebGL call timed, in the page.
 function timeCalls() {
@@ -75,154 +82,176 @@ function timeCalls() {
       };
     }
   }
-  // The click, and the play call (the track's start).
+  // The click, the play call (the track's start) and the element's first 'playing'
+  // (the sound under way, where the engine gets that far without a sound device).
   window.__marks = {};
   document.addEventListener('click', () => { window.__marks.click = performance.now(); }, true);
   const play = HTMLMediaElement.prototype.play;
   HTMLMediaElement.prototype.play = function (...args) {
-    window.__marks.music = performance.now();
+    const marks = window.__marks;
+    marks.music = performance.now();
+    this.addEventListener('playing', () => { marks.playing = performance.now(); }, { once: true });
     return play.apply(this, args);
   };
 }
 
-// ---- Navigation to Play ready ----
-const loads = [];
-for (let i = 0; i < kLoads; i += 1) {
-  const page = await openPage(browser, server.url);
-  await waitForState(page, 'ready');
-  loads.push(await page.evaluate(() => {
-    const r = (n) => performance.getEntriesByName(new URL(n, location.href).href)[0];
-    return { ready: performance.now(), data: r('norrvale.data').responseEnd,
-      wasm: r('norrvale.wasm').responseEnd, track: r('tessmer-trancedemo5.mp3').responseEnd };
-  }));
+
+async function benchEngine(engine) {
+  const browser = await launch(engine);
+  console.log(`\n==== ${engine} ====`);
+
+  // ---- Navigation to Play ready ----
+  const loads = [];
+  for (let i = 0; i < kLoads; i += 1) {
+    const page = await openPage(browser, server.url);
+    await waitForState(page, 'ready', 120000);
+    loads.push(await page.evaluate(() => {
+      const r = (n) => performance.getEntriesByName(new URL(n, location.href).href)[0];
+      return { ready: performance.now(), data: r('norrvale.data').responseEnd,
+        wasm: r('norrvale.wasm').responseEnd };
+    }));
+    await page.close();
+  }
+  console.log('Navigation to Play ready (goal: at most 3 s)');
+  console.log(`  ready:                ${spread(loads.map((l) => l.ready))}`);
+  console.log(`  downloads done:       ${spread(loads.map((l) => Math.max(l.data, l.wasm)))}`);
+  console.log(`  decoding and parsing: ${spread(loads.map((l) => l.ready - Math.max(l.data, l.wasm)))}`
+    + ' (wasm, images and models, before the click)');
+
+  // ---- Click to music start ----
+  const page = await openPage(browser, server.url, { scripts: [timeCalls.toString()] });
+  const starts = [];
+  for (let i = 0; i < kRuns; i += 1) {
+    await waitForState(page, i ? 'ended' : 'ready', 120000);
+    // The next run's instance is made after the end card shows.
+    await waitFor(page, () => window.__lastInstance && !window.__lastInstance.__used, null, 120000);
+    await page.evaluate(() => {
+      window.__glTime = {}; window.__marks = {}; window.__lastInstance.__used = true;
+      window.__uploads = []; window.__recordUploads = true;
+    });
+    await clickPlay(page);
+    await waitFor(page, () => window.__marks.music, null, 120000);
+    // The sound under way, if the engine gets there within a few seconds.
+    await waitFor(page, () => window.__marks.playing, null, 5000).catch(() => {});
+    starts.push(await page.evaluate(() => {
+      window.__recordUploads = false;
+      return { ...window.__marks, main: window.__mainStarted, gl: window.__glTime, uploads: window.__uploads };
+    }));
+    await page.pressEscape();
+    await waitForState(page, 'ended', 120000);
+  }
   await page.close();
-}
-console.log('\nNavigation to Play ready (goal: at most 3 s)');
-console.log(`  ready:                ${spread(loads.map((l) => l.ready))}`);
-console.log(`  downloads done:       ${spread(loads.map((l) => Math.max(l.data, l.wasm, l.track)))}`);
-console.log(`  decoding and parsing: ${spread(loads.map((l) => l.ready - Math.max(l.data, l.wasm, l.track)))}`
-  + ' (images, models and the track, before the click)');
+  const group = (gl, names) => names.reduce((sum, n) => sum + (gl[n] || 0), 0);
+  const kGroups = {
+    'texture uploads and mipmaps': ['texImage2D', 'generateMipmap', 'texParameteri'],
+    'shader compile and link': ['compileShader', 'linkProgram', 'getShaderParameter', 'getProgramParameter',
+      'shaderSource', 'attachShader', 'getActiveUniform', 'getUniformLocation'],
+    'vertex buffers': ['bufferData', 'vertexAttribPointer', 'vertexAttribIPointer'],
+  };
+  console.log('Click to music start (goal: median at most 1.0 s)');
+  console.log(`  click to play call:   ${spread(starts.map((s) => s.music - s.click))}`);
+  const sounding = starts.filter((s) => s.playing);
+  console.log(sounding.length
+    ? `  click to 'playing':   ${spread(sounding.map((s) => s.playing - s.click))}`
+    : '  click to \'playing\':   never within 5 s of the play call (no sound device here)');
+  console.log(`  glfwInit to play call: ${spread(starts.map((s) => s.music - s.main))}`);
+  for (const [label, names] of Object.entries(kGroups)) {
+    console.log(`    in WebGL, ${label.padEnd(28)} ${ms(median(starts.map((s) => group(s.gl, names))))}`);
+  }
+  const allGl = (gl) => Object.values(gl).reduce((a, b) => a + b, 0);
+  console.log(`    in WebGL, all calls                     ${ms(median(starts.map((s) => allGl(s.gl))))}`);
+  console.log(`    outside WebGL (wasm, page)              ${ms(median(starts.map((s) => s.music - s.main - allGl(s.gl))))}`);
 
-// ---- Click to music start ----
-const page = await openPage(browser, server.url);
-await page.evaluateOnNewDocument(timeCalls);
-await page.reload();
-const starts = [];
-for (let i = 0; i < kRuns; i += 1) {
-  await waitForState(page, i ? 'ended' : 'ready');
-  // The next run's instance is made after the end card shows.
-  await page.waitForFunction(() => window.__lastInstance && !window.__lastInstance.__used, { timeout: 120000 });
-  await page.evaluate(() => {
-    window.__glTime = {}; window.__marks = {}; window.__lastInstance.__used = true;
-    window.__uploads = []; window.__recordUploads = true;
-  });
-  await clickPlay(page);
-  await page.waitForFunction(() => window.__marks.music, { timeout: 120000 });
-  starts.push(await page.evaluate(() => {
-    window.__recordUploads = false;
-    return { ...window.__marks, main: window.__mainStarted, gl: window.__glTime, uploads: window.__uploads };
-  }));
-  await page.keyboard.press('Escape');
-  await waitForState(page, 'ended');
-}
-const group = (gl, names) => names.reduce((sum, n) => sum + (gl[n] || 0), 0);
-const kGroups = {
-  'texture uploads and mipmaps': ['texImage2D', 'generateMipmap', 'texParameteri'],
-  'shader compile and link': ['compileShader', 'linkProgram', 'getShaderParameter', 'getProgramParameter',
-    'shaderSource', 'attachShader', 'getActiveUniform', 'getUniformLocation'],
-  'vertex buffers': ['bufferData', 'vertexAttribPointer', 'vertexAttribIPointer'],
-};
-console.log('\nClick to music start (goal: median at most 1.0 s)');
-console.log(`  click to play call:   ${spread(starts.map((s) => s.music - s.click))}`);
-console.log(`  glfwInit to play call: ${spread(starts.map((s) => s.music - s.main))}`);
-for (const [label, names] of Object.entries(kGroups)) {
-  console.log(`    in WebGL, ${label.padEnd(28)} ${ms(median(starts.map((s) => group(s.gl, names))))}`);
-}
-const allGl = (gl) => Object.values(gl).reduce((a, b) => a + b, 0);
-console.log(`    in WebGL, all calls (the driver floor)  ${ms(median(starts.map((s) => allGl(s.gl))))}`);
-console.log(`    outside WebGL (wasm, page)              ${ms(median(starts.map((s) => s.music - s.main - allGl(s.gl))))}`);
-await page.close();
-
-// The driver floor as a page of its own: the same texture calls with the same sizes and
-// formats (zeroed pixels), in a bare WebGL 2 context with nothing else going on. What
-// this takes, the program cannot save by being written differently.
-const uploadFloor = [];
-for (let i = 0; i < kRuns; i += 1) {
+  // The driver floor as a page of its own: the same texture calls with the same sizes and
+  // formats (zeroed pixels), in a bare WebGL 2 context with nothing else going on. What
+  // this takes, the program cannot save by being written differently.
+  const uploadFloor = [];
   const bare = await browser.newPage();
-  await bare.setContent('<canvas width=1920 height=1080></canvas>');
-  uploadFloor.push(await bare.evaluate((ops) => {
-    const gl = document.querySelector('canvas').getContext('webgl2');
-    const channels = { [gl.RGBA]: 4, [gl.RGB]: 3, [gl.RG]: 2, [gl.RED]: 1 };
-    const bytes = ([, , , , w, h, , format]) => w * h * (channels[format] || 4) + 4 * h;
-    const zeros = new Uint8Array(Math.max(...ops.filter(([n]) => n === 'texImage2D').map(bytes)));
-    const textures = new Map();
-    const start = performance.now();
-    for (const [name, ...args] of ops) {
-      if (name === 'bindTexture') {
-        const n = args[1];
-        if (n !== null && !textures.has(n)) textures.set(n, gl.createTexture());
-        gl.bindTexture(args[0], n === null ? null : textures.get(n));
-      } else if (name === 'texImage2D') {
-        const [target, level, internal, w, h, border, format, type] = args;
-        gl.texImage2D(target, level, internal, w, h, border, format, type,
-          zeros.subarray(0, bytes(['', ...args])));
-      } else {
-        gl[name](...args);
+  for (let i = 0; i < kRuns; i += 1) {
+    await bare.goto(`${server.url}bare.html`);
+    uploadFloor.push(await bare.evaluate((ops) => {
+      const gl = document.querySelector('canvas').getContext('webgl2');
+      const channels = { [gl.RGBA]: 4, [gl.RGB]: 3, [gl.RG]: 2, [gl.RED]: 1 };
+      const bytes = ([, , , , w, h, , format]) => w * h * (channels[format] || 4) + 4 * h;
+      const zeros = new Uint8Array(Math.max(...ops.filter(([n]) => n === 'texImage2D').map(bytes)));
+      const textures = new Map();
+      const start = performance.now();
+      for (const [name, ...args] of ops) {
+        if (name === 'bindTexture') {
+          const n = args[1];
+          if (n !== null && !textures.has(n)) textures.set(n, gl.createTexture());
+          gl.bindTexture(args[0], n === null ? null : textures.get(n));
+        } else if (name === 'texImage2D') {
+          const [target, level, internal, w, h, border, format, type] = args;
+          gl.texImage2D(target, level, internal, w, h, border, format, type,
+            zeros.subarray(0, bytes(['', ...args])));
+        } else {
+          gl[name](...args);
+        }
       }
-    }
-    gl.finish();
-    return performance.now() - start;
-  }, starts[i].uploads));
-  await bare.close();
-}
-const uploads = starts[0].uploads.filter(([name]) => name === 'texImage2D').length;
-console.log(`  driver floor, a bare page making the same ${uploads} texture uploads and their mipmaps:`);
-console.log(`    ${spread(uploadFloor)}`);
+      gl.finish();
+      return performance.now() - start;
+    }, starts[i].uploads));
+  }
+  const uploads = starts[0].uploads.filter(([name]) => name === 'texImage2D').length;
+  console.log(`  driver floor, a bare page making the same ${uploads} texture uploads and their mipmaps:`);
+  console.log(`    ${spread(uploadFloor)}`);
 
-// ---- Frame times per window, and the floor ----
-async function frameTimes() {
-  const times = [];
+  // ---- Frame times per window, and the floor ----
+  const perWindow = [];
   for (const [w, t] of kWindows.entries()) {
     const schedule = Array.from({ length: kFramesPerWindow }, (_, k) => t + 13 + k / 30);
-    const p = await openPage(browser, server.url, { clock: { schedule } });
-    await waitForState(p, 'ready');
     // Real time at each animation frame the program draws in.
-    await p.evaluate(() => {
+    const stamp = () => {
       window.__real = [];
       const raf = window.requestAnimationFrame;
       window.requestAnimationFrame = (cb) => raf((ts) => { window.__real.push(Date.now()); cb(ts); });
-    });
+    };
+    const p = await openPage(browser, server.url, { clock: { schedule }, scripts: [stamp.toString()] });
+    await waitForState(p, 'ready', 120000);
+    await p.evaluate(() => { window.__real = []; });
     await clickPlay(p);
-    await p.waitForFunction((n) => window.__real.length >= n, { timeout: 600000, polling: 50 }, kFramesPerWindow);
+    await waitFor(p, (n) => window.__real.length >= n, kFramesPerWindow, 600000, 50);
     const real = await p.evaluate(() => window.__real);
     await p.close();
-    const gaps = real.slice(1).map((x, i) => x - real[i]);
-    times.push({ window: w + 1, gaps });
+    perWindow.push(real.slice(1).map((x, i) => x - real[i]));
   }
-  return times;
+  await bare.goto(`${server.url}bare.html`);
+  const floor = await bare.evaluate(() => new Promise((resolve) => {
+    const gl = document.querySelector('canvas').getContext('webgl2');
+    const stamps = [];
+    const frame = () => {
+      gl.clearColor(0, 0, 0, 1);
+      gl.clear(gl.COLOR_BUFFER_BIT | gl.DEPTH_BUFFER_BIT);
+      stamps.push(performance.now());
+      if (stamps.length < 60) requestAnimationFrame(frame);
+      else resolve(stamps.slice(1).map((x, i) => x - stamps[i]));
+    };
+    requestAnimationFrame(frame);
+  }));
+  await bare.close();
+  console.log(`Frame time (${kFramesPerWindow - 1} frames per window)`);
+  perWindow.forEach((gaps, w) => {
+    console.log(`  window ${w + 1}: median ${ms(median(gaps))}, p99 ${ms(quantile(gaps, 0.99))}, worst ${ms(Math.max(...gaps))}`
+      + ` (${(1000 / median(gaps)).toFixed(1)} fps)`);
+  });
+  console.log(`  floor, a cleared 1080p canvas: median ${ms(median(floor))} (${(1000 / median(floor)).toFixed(1)} fps)`);
+  await browser.close();
+  return { engine, ready: median(loads.map((l) => l.ready)), music: median(starts.map((s) => s.music - s.click)),
+    playing: sounding.length ? median(sounding.map((s) => s.playing - s.click)) : null,
+    frame: median(perWindow.map(median)), floor: median(floor) };
 }
-const perWindow = await frameTimes();
-const floorPage = await browser.newPage();
-await floorPage.setContent('<canvas width=1920 height=1080 style="width:100vw;height:100vh"></canvas>');
-const floor = await floorPage.evaluate(() => new Promise((resolve) => {
-  const gl = document.querySelector('canvas').getContext('webgl2');
-  const stamps = [];
-  const frame = () => {
-    gl.clearColor(0, 0, 0, 1);
-    gl.clear(gl.COLOR_BUFFER_BIT | gl.DEPTH_BUFFER_BIT);
-    stamps.push(performance.now());
-    if (stamps.length < 60) requestAnimationFrame(frame);
-    else resolve(stamps.slice(1).map((x, i) => x - stamps[i]));
-  };
-  requestAnimationFrame(frame);
-}));
-await floorPage.close();
-console.log(`\nFrame time in headless Chromium, SwiftShader (${kFramesPerWindow - 1} frames per window)`);
-for (const { window: w, gaps } of perWindow) {
-  console.log(`  window ${w}: median ${ms(median(gaps))}, p99 ${ms(quantile(gaps, 0.99))}, worst ${ms(Math.max(...gaps))}`
-    + ` (${(1000 / median(gaps)).toFixed(1)} fps)`);
-}
-console.log(`  floor, a cleared 1080p canvas: median ${ms(median(floor))} (${(1000 / median(floor)).toFixed(1)} fps)`);
 
-await browser.close();
+const results = [];
+for (const engine of engines) results.push(await benchEngine(engine));
 server.close();
+
+const best = Math.min(...results.map((r) => r.ready));
+console.log(`\nThe engines side by side (medians; goals: Play within ${kPlayGoal / 1000} s on each, `
+  + `none slower to Play than the quickest by more than ${kSpreadGoal}x)`);
+console.log('  engine     Play ready        click to play call   click to playing   frame (median of windows)   cleared canvas');
+for (const r of results) {
+  console.log(`  ${r.engine.padEnd(10)} ${ms(r.ready).padStart(8)} (${(r.ready / best).toFixed(2)}x)  ${ms(r.music).padStart(10)}`
+    + `           ${(r.playing === null ? 'never' : ms(r.playing)).padStart(8)}           ${ms(r.frame).padStart(8)}`
+    + `                  ${ms(r.floor).padStart(8)}`);
+}

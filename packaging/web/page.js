@@ -352,5 +352,13 @@ async function start() {
   setState('ready');
 }
 
+// WebKit's media, holding a track it was told to load before any gesture, can keep the
+// next navigation from ever finishing; the track is let go as the page goes.
+window.addEventListener('pagehide', () => {
+  if (!audio.element) return;
+  audio.element.removeAttribute('src');
+  audio.element.load();
+});
+
 $('play').addEventListener('click', play);
 start();

@@ -153,7 +153,7 @@ async function launchWebKit() {
     'webkitgtk:browserOptions': { binary: kMiniBrowser,
       args: ['--automation'] } } } });
   const at = `/session/${session.sessionId}`;
-  await call('POST', `${at}/timeouts`, { script: 600000 });
+  await call('POST', `${at}/timeouts`, { script: 600000, pageLoad: 60000 });
   // The MiniBrowser opens at 1024 x 768 whatever its --geometry says.
   await call('POST', `${at}/window/rect`, kWindow);
   const page = {
