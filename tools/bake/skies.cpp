@@ -854,7 +854,7 @@ static void addBrickMill(Canvas& c, float x0, float x1, float ground, float top,
         float bx = x / (8.0f * kPx) + (course % 2) * 0.5f;
         bool mortar = y - course * 3.0f * kPx < 0.7f * kPx || bx - std::floor(bx) < 0.1f;
         float v = 0.85f + 0.3f * hash01(static_cast<int>(std::floor(bx)) % 64, course, seed);
-        Rgba brick = scaled(hex(0x9a3b26), v * (0.75f + 0.25f * (ground - y) / (ground - top)));
+        Rgba brick = scaled(hex(0x9a4c36), v * (0.75f + 0.25f * (ground - y) / (ground - top)));
         return mortar ? hex(0x5a3a32) : brick;
     });
     paintMask(c, roof, hex(0x2a2426));
@@ -915,7 +915,7 @@ Canvas bakeTampereSky(const Fonts&) {
     for (int i = 0; i < 3; ++i) addSmoke(c, tops[i], Sf * 0.35f, 11 + i, hex(0xf0b088), hex(0x5a5070));
     paintMask(c, chimneys, [&](float x, float y) {
         int course = static_cast<int>(y / (3.0f * kPx));
-        return scaled(hex(0x8e3a26), 0.8f + 0.2f * hash01(static_cast<int>(x / (5.0f * kPx)), course, 3));
+        return scaled(hex(0x8e4a34), 0.8f + 0.2f * hash01(static_cast<int>(x / (5.0f * kPx)), course, 3));
     });
     paintMask(c, bands, hex(0x4a2018));
     addBrickMill(c, Sf * 0.02f, Sf * 0.3f, ground, ground - Sf * 0.15f, 5, 61);
