@@ -52,7 +52,10 @@ function(add_web_page target)
     # (SHELL: keeps CMake from merging the repeated option.)
     "SHELL:--preload-file ${NORRVALE_STAGE}/imgs@imgs"
     "SHELL:--preload-file ${PROJECT_SOURCE_DIR}/shdrs@shdrs")
-  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${webPage}/glfw_web.js)
+  # The data file is packed at link time: a re-baked image or an edited shader links the
+  # page's program again (make web configures anew each time, so the list is current).
+  file(GLOB preloaded ${NORRVALE_STAGE}/imgs/* ${PROJECT_SOURCE_DIR}/shdrs/*)
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${webPage}/glfw_web.js ${preloaded})
   add_custom_target(${target}_page ALL
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${webPage}/index.html ${webPage}/page.js
             ${webPage}/page.css ${NORRVALE_STAGE}/tessmer-trancedemo5.mp3 ${NORRVALE_WEB_OUT}
