@@ -56,6 +56,10 @@ function(add_web_page target)
   # page's program again (make web configures anew each time, so the list is current).
   file(GLOB preloaded ${NORRVALE_STAGE}/imgs/* ${PROJECT_SOURCE_DIR}/shdrs/*)
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${webPage}/glfw_web.js ${preloaded})
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND /usr/bin/python3 ${webPage}/reproducible_js.py $<TARGET_FILE:${target}>
+            ${NORRVALE_WEB_OUT}/${target}.data
+    VERBATIM)
   add_custom_target(${target}_page ALL
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${webPage}/index.html ${webPage}/page.js
             ${webPage}/page.css ${NORRVALE_STAGE}/tessmer-trancedemo5.mp3 ${NORRVALE_WEB_OUT}

@@ -17,6 +17,9 @@ add_library(stb STATIC ${PROJECT_SOURCE_DIR}/packaging/stb_image.c)
 # The GCC runtime goes into the program itself; the DLLs it still imports are copied
 # beside it on every build (only those that changed).
 add_link_options(-static-libgcc -static-libstdc++)
+# No link date in the program's header: a program kept in build/ since an older commit
+# must match one linked today.
+add_link_options(-Wl,--no-insert-timestamp)
 function(copy_runtime_dlls target)
   add_custom_target(${target}_dlls ALL
     COMMAND bash ${PROJECT_SOURCE_DIR}/packaging/windows/copy-dlls.sh $<TARGET_FILE:${target}>

@@ -64,7 +64,10 @@ cmakeInstall() {
     epoch=$(dpkg-parsechangelog -l "$from/debian/changelog" -S Timestamp)
   fi
   rm -rf "$work"
+  # assimp's and SDL's build scripts ask git for their revision; the sources live under
+  # build/ in our clone, so without a ceiling they would write our commit and branch in.
   if ! ( if [ -n "$epoch" ]; then export SOURCE_DATE_EPOCH=$epoch; fi
+         export GIT_CEILING_DIRECTORIES=$reproducibleRoot
          cmake -S "$from" -B "$work" -G "Unix Makefiles" "${args[@]}" &&
          cmake --build "$work" -j "${JOBS:-2}" &&
          cmake --install "$work" ) >"$log" 2>&1; then
