@@ -18,6 +18,7 @@
 // | play() after the click          | allowed (sticky activation) | allowed (sticky activation) | allowed once the element was loaded from a gesture | loads the element in the click, plays it when the program asks |
 // | element fullscreen from a click | granted            | granted            | granted on a desktop; the iPhone has none (video only); prefixed before Safari 16.4 | asks, prefixed where only that exists; a refusal plays in the page |
 // | Escape in fullscreen            | headless: reaches the page; a desktop Chrome leaves fullscreen | leaves fullscreen; the page never sees the key | as Gecko | ends a run on leaving fullscreen, and on the key   |
+// | leaving fullscreen at a run's end | not seen late    | not seen late      | can finish after Play again was clicked | ends a run only on leaving a fullscreen that run entered |
 // | pointer lock outside a click    | refused            | refused            | granted, and kept after the run | releases it at the end of a run, or Play again gets no clicks |
 'use strict';
 
@@ -292,6 +293,7 @@ function leaveFullscreen() {
 function endRun(status) {
   current = null;
   audio.stop();
+  runEnteredFullscreen = false;
   leaveFullscreen();
   // An engine that granted the program's pointer lock keeps it past the run, and every
   // click would go to the old canvas instead of Play again.
@@ -304,11 +306,19 @@ function endRun(status) {
 // In fullscreen Gecko and WebKit take Escape to leave fullscreen and the page never sees
 // the key (the engines table). Leaving fullscreen during a run therefore ends the run,
 // as Escape does on a desktop: one key press stops the demo either way.
-const leftFullscreen = () => {
-  if (!fullscreenElement() && current) current.instance._norrvaleRequestClose();
+// Only a fullscreen this run entered counts: leaving the last run's fullscreen can
+// finish after Play again was clicked (WebKit), and must not end the new run.
+let runEnteredFullscreen = false;
+const fullscreenChanged = () => {
+  if (fullscreenElement()) {
+    runEnteredFullscreen = true;
+  } else if (runEnteredFullscreen) {
+    runEnteredFullscreen = false;
+    if (current) current.instance._norrvaleRequestClose();
+  }
 };
-document.addEventListener('fullscreenchange', leftFullscreen);
-document.addEventListener('webkitfullscreenchange', leftFullscreen);
+document.addEventListener('fullscreenchange', fullscreenChanged);
+document.addEventListener('webkitfullscreenchange', fullscreenChanged);
 // The program polls Escape once per frame, as on a desktop; in software WebGL a frame can
 // outlast a key tap, so the page passes every Escape press on as well.
 window.addEventListener('keydown', (event) => {

@@ -368,8 +368,9 @@ export function waitForState(page, state, timeout = 300000) {
   return waitFor(page, (s) => document.body.dataset.state === s, state, timeout);
 }
 
+// Play shows in seconds (bench-web measures how many); a minute means it never will.
 export async function clickPlay(page) {
-  await waitFor(page, () => !document.getElementById('play').hidden, null);
+  await waitFor(page, () => !document.getElementById('play').hidden, null, 60000);
   await page.click('#play');
 }
 
