@@ -81,37 +81,42 @@ if command -v npm >/dev/null; then
   done
 fi
 
+# The clone sits at the host clone's own path. The Linux archive and the web zip come out
+# the same from any folder, but MinGW's linker orders a DLL's imports by the paths of
+# the import libraries, so the Windows files match only where our folder sorts on the
+# same side of MinGW's own /usr/x86_64-w64-mingw32.
+clone=$repo
 step "cloning the committed tree"
 inRoot --origin "$repo" "$root" sh -c 'set -e
     git config --global --add safe.directory /origin
-    [ -d /root/norrvale/.git ] || git init -q /root/norrvale
-    cd /root/norrvale
+    [ -d "$1/.git" ] || git init -q "$1"
+    cd "$1"
     git fetch -q --tags /origin HEAD
     git checkout -q -f FETCH_HEAD
-    git clean -q -fd' >>"$log" 2>&1 || fail "cannot clone $repo into the root"
+    git clean -q -fd' sh "$clone" >>"$log" 2>&1 || fail "cannot clone $repo into the root"
 
 # The README's set-up in each of its modes comes first in these targets.
 step "make dist dist-windows dist-web"
-inRoot "$root" sh -c 'cd /root/norrvale && make dist dist-windows dist-web' >>"$log" 2>&1 ||
+inRoot "$root" sh -c 'cd "$1" && make dist dist-windows dist-web' sh "$clone" >>"$log" 2>&1 ||
   fail "make dist dist-windows dist-web failed in a fresh root"
 
 step "make run without a display"
-if inRoot "$root" sh -c 'cd /root/norrvale && make run' >"$cache/run.out" 2>&1; then
+if inRoot "$root" sh -c 'cd "$1" && make run' sh "$clone" >"$cache/run.out" 2>&1; then
   fail "make run without a display did not fail"
 fi
 grep -q "needs a display" "$cache/run.out" || { cat "$cache/run.out" >>"$log"; fail "make run did not say it needs a display"; }
 
 step "the whole timeline, clock sped up tenfold"
-stage=/root/norrvale/build/stage
+stage=$clone/build/stage
 if ! inRoot --offline "$root" sh -c 'cd "$1" && SHIM_CLOCK_SCALE=10 LD_PRELOAD="$2" \
         xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" ./norrvale' \
-        sh "$stage" "/root/norrvale/build/$shim" >"$cache/timeline.out" 2>&1; then
+        sh "$stage" "$clone/build/$shim" >"$cache/timeline.out" 2>&1; then
   cat "$cache/timeline.out" >>"$log"
   fail "the staged demo did not end with status 0"
 fi
 [ -s "$cache/timeline.out" ] && { cat "$cache/timeline.out" >>"$log"; fail "the staged demo printed something"; }
 
 step "the release files against the host's"
-/usr/bin/python3 "$here/compare_releases.py" "$root/root/norrvale/build/dist" "$hostDist" ||
+/usr/bin/python3 "$here/compare_releases.py" "$root$clone/build/dist" "$hostDist" ||
   fail "the release files differ"
 echo "fresh machine: the set-up, the builds, the timeline and the same release bytes"
