@@ -107,8 +107,8 @@ serve-web: web
 
 # The tests include the release archives (the Linux one played in a minimal Debian root,
 # the Windows program under Wine, the web one served from a fresh folder in Chromium,
-# Firefox and WebKit), so all are made first.
-test: dist windows dist-web
+# Firefox and WebKit, all three against a fresh machine's), so all are made first.
+test: dist dist-windows dist-web
 	@cd $(BUILD_DIR) && $(XVFB) ctest --output-on-failure -j $(JOBS)
 
 # The Linux release: build/dist/norrvale-<version>-linux-x86_64.tar.gz.
