@@ -58,7 +58,7 @@ if [ ! -f "$root/.ready" ]; then
   elif [ -n "$sources" ]; then
     printf '%s\n' "$sources" >"$root/etc/apt/sources.list"
   fi
-  inRoot "$root" sh -c 'export DEBIAN_FRONTEND=noninteractive &&
+  inRoot --root-tmp "$root" sh -c 'export DEBIAN_FRONTEND=noninteractive &&
       apt-get update -qq && apt-get install -y -qq --no-install-recommends "$@" && apt-get clean' \
       sh "${prerequisites[@]}" >>"$log" 2>&1 || fail "installing ${prerequisites[*]} failed"
   touch "$root/.ready"
@@ -73,7 +73,7 @@ for anchor in /usr/local/share/ca-certificates/*.crt /etc/ssl/certs/*.pem; do
   name=${anchor##*/}
   cp "$anchor" "$root/usr/local/share/ca-certificates/${name%.*}.crt"
 done
-inRoot "$root" sh -c 'command -v update-ca-certificates >/dev/null && update-ca-certificates || true' >>"$log" 2>&1
+inRoot --root-tmp "$root" sh -c 'command -v update-ca-certificates >/dev/null && update-ca-certificates || true' >>"$log" 2>&1
 if command -v npm >/dev/null; then
   for npmrc in /etc/npmrc /usr/etc/npmrc; do
     mkdir -p "$root${npmrc%/*}"
@@ -85,9 +85,10 @@ fi
 # the same from any folder, but MinGW's linker orders a DLL's imports by the paths of
 # the import libraries, so the Windows files match only where our folder sorts on the
 # same side of MinGW's own /usr/x86_64-w64-mingw32.
+# The root's own /tmp stays, since a clone may live there (CI's may).
 clone=$repo
 step "cloning the committed tree"
-inRoot --origin "$repo" "$root" sh -c 'set -e
+inRoot --origin "$repo" --root-tmp "$root" sh -c 'set -e
     git config --global --add safe.directory /origin
     [ -d "$1/.git" ] || git init -q "$1"
     cd "$1"
@@ -97,18 +98,18 @@ inRoot --origin "$repo" "$root" sh -c 'set -e
 
 # The README's set-up in each of its modes comes first in these targets.
 step "make dist dist-windows dist-web"
-inRoot "$root" sh -c 'cd "$1" && make dist dist-windows dist-web' sh "$clone" >>"$log" 2>&1 ||
+inRoot --root-tmp "$root" sh -c 'cd "$1" && make dist dist-windows dist-web' sh "$clone" >>"$log" 2>&1 ||
   fail "make dist dist-windows dist-web failed in a fresh root"
 
 step "make run without a display"
-if inRoot "$root" sh -c 'cd "$1" && make run' sh "$clone" >"$cache/run.out" 2>&1; then
+if inRoot --root-tmp "$root" sh -c 'cd "$1" && make run' sh "$clone" >"$cache/run.out" 2>&1; then
   fail "make run without a display did not fail"
 fi
 grep -q "needs a display" "$cache/run.out" || { cat "$cache/run.out" >>"$log"; fail "make run did not say it needs a display"; }
 
 step "the whole timeline, clock sped up tenfold"
 stage=$clone/build/stage
-if ! inRoot --offline "$root" sh -c 'cd "$1" && SHIM_CLOCK_SCALE=10 LD_PRELOAD="$2" \
+if ! inRoot --offline --root-tmp "$root" sh -c 'cd "$1" && SHIM_CLOCK_SCALE=10 LD_PRELOAD="$2" \
         xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" ./norrvale' \
         sh "$stage" "$clone/build/$shim" >"$cache/timeline.out" 2>&1; then
   cat "$cache/timeline.out" >>"$log"

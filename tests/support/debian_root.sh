@@ -5,10 +5,11 @@
 #   hostDebianSources      the host's Debian entries (the suite, its updates and security),
 #                          as a fresh machine of that mirror has them: binary only
 #   refuseIfMounted DIR    stops when anything is mounted under DIR, before it is removed
-#   inRoot [--offline] [--origin DIR] ROOT COMMAND...
+#   inRoot [--offline] [--origin DIR] [--root-tmp] ROOT COMMAND...
 #                          runs COMMAND chrooted in ROOT with its own /proc, /dev and /tmp;
 #                          --offline: no network, and X displays of its own; --origin:
-#                          DIR read-only at /origin in the root
+#                          DIR read-only at /origin in the root; --root-tmp: the root's
+#                          own /tmp, kept between runs, instead of an empty one
 # Needs root (debootstrap, chroot, namespaces). Every mount is made inside a private
 # mount namespace, so nothing stays mounted under the build folder when a run is killed,
 # and `rm -rf build` cannot reach through a mount into the host's /dev.
@@ -60,24 +61,25 @@ refuseIfMounted() {
 }
 
 inRoot() {
-  local network=() origin=""
+  local network=() origin="" tmp=1
   while true; do
     case $1 in
       --offline) network=(--net); shift ;;
       --origin) origin=$2; shift 2 ;;
+      --root-tmp) tmp=""; shift ;;
       *) break ;;
     esac
   done
   local root=$1; shift
   unshare --mount --propagation private --pid --fork "${network[@]}" \
-    /bin/sh -c 'root=$1; origin=$2; shift 2
+    /bin/sh -c 'root=$1; origin=$2; tmp=$3; shift 3
       mount -t proc proc "$root/proc" &&
       mount --rbind /dev "$root/dev" &&
-      mount -t tmpfs -o mode=1777 tmpfs "$root/tmp" &&
+      if [ -n "$tmp" ]; then mount -t tmpfs -o mode=1777 tmpfs "$root/tmp"; fi &&
       if [ -n "$origin" ]; then
         mkdir -p "$root/origin" && mount --bind "$origin" "$root/origin" &&
         mount -o remount,bind,ro "$root/origin"
       fi &&
       exec chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 "$@"' \
-    sh "$root" "$origin" "$@"
+    sh "$root" "$origin" "$tmp" "$@"
 }
