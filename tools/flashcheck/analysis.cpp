@@ -290,19 +290,29 @@ void trackWindows(FlashAnalyser& a, const std::vector<float>& values, std::vecto
 struct WindowCount {
     int transitions = 0;  // the most transitions in the last second of any window
     float area = 0.0f;    // the share of that window they moved
+    size_t window = 0;
 };
 
 WindowCount worstWindow(const FlashAnalyser& a, const std::vector<Tracker>& trackers) {
     WindowCount worst;
-    for (const Tracker& t : trackers) {
+    for (size_t w = 0; w < trackers.size(); ++w) {
         float share = 0.0f;
-        const int n = transitionsInLastSecond(t, a.frames, a.fps, share);
+        const int n = transitionsInLastSecond(trackers[w], a.frames, a.fps, share);
         if (n > worst.transitions || (n == worst.transitions && n > 0 && share > worst.area)) {
             worst.transitions = n;
             worst.area = share;
+            worst.window = w;
         }
     }
     return worst;
+}
+
+// So that whoever mends the content knows where on the screen to look.
+Rect windowPixels(const FrameLayout& L, const WindowCount& count) {
+    if (count.transitions == 0 || L.windows.empty()) return Rect();
+    const Rect& w = L.windows[count.window];
+    return {w.x0 * L.blockSide, w.y0 * L.blockSide, std::min(L.width, w.x1 * L.blockSide),
+            std::min(L.height, w.y1 * L.blockSide)};
 }
 
 Level levelOf(int transitions) {
@@ -335,6 +345,8 @@ FrameFigures analyseFrame(FlashAnalyser& a, const unsigned char* rgb) {
     f.flashArea = general.area;
     f.redPerSecond = red.transitions * 0.5f;
     f.redArea = red.area;
+    f.flashWindow = windowPixels(a.layout, general);
+    f.redWindow = windowPixels(a.layout, red);
     f.general = levelOf(general.transitions);
     f.red = levelOf(red.transitions);
 

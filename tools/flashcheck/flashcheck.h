@@ -145,6 +145,7 @@ struct FrameFigures {
     float flashArea = 0.0f;           // share of that window flashing so
     float redPerSecond = 0.0f;
     float redArea = 0.0f;
+    Rect flashWindow, redWindow;      // where those worst windows lie, in pixels
     int stripePairs = 0;              // regular stripes over the screen, 0 if none
     bool stripesMove = false;
     float stripeShare = 0.0f;         // share of the screen the stripes cover
@@ -194,6 +195,7 @@ struct Stretch {
     int lastSceneWindow = 0;
     float worstPerSecond = 0.0f;  // flashes per second (stripe pairs for a pattern)
     float area = 0.0f;            // share of the window (of the screen for a pattern)
+    Rect window;                  // in pixels, of the worst frame; empty for a pattern
     bool fails = false;
 };
 

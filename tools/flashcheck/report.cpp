@@ -17,32 +17,39 @@ struct KindRule {
     bool fails;
     std::function<bool(const FrameFigures&)> holds;
     std::function<float(const FrameFigures&)> value, area;
+    std::function<Rect(const FrameFigures&)> where;
 };
 
 float worstRate(const FrameFigures& f) { return std::max(f.flashesPerSecond, f.redPerSecond); }
 float worstRateArea(const FrameFigures& f) {
     return f.flashesPerSecond >= f.redPerSecond ? f.flashArea : f.redArea;
 }
+Rect worstRateWindow(const FrameFigures& f) {
+    return f.flashesPerSecond >= f.redPerSecond ? f.flashWindow : f.redWindow;
+}
 
 const std::vector<KindRule>& kindRules() {
     static const std::vector<KindRule> rules = {
         {"general flash", true, [](const FrameFigures& f) { return f.general == Level::fail; },
          [](const FrameFigures& f) { return f.flashesPerSecond; },
-         [](const FrameFigures& f) { return f.flashArea; }},
+         [](const FrameFigures& f) { return f.flashArea; },
+         [](const FrameFigures& f) { return f.flashWindow; }},
         {"red flash", true, [](const FrameFigures& f) { return f.red == Level::fail; },
          [](const FrameFigures& f) { return f.redPerSecond; },
-         [](const FrameFigures& f) { return f.redArea; }},
+         [](const FrameFigures& f) { return f.redArea; },
+         [](const FrameFigures& f) { return f.redWindow; }},
         {"extended flashing", true, [](const FrameFigures& f) { return f.extended; }, worstRate,
-         worstRateArea},
+         worstRateArea, worstRateWindow},
         {"pattern", true, [](const FrameFigures& f) { return f.pattern; },
          [](const FrameFigures& f) { return float(f.stripePairs); },
-         [](const FrameFigures& f) { return f.stripeShare; }},
+         [](const FrameFigures& f) { return f.stripeShare; },
+         [](const FrameFigures&) { return Rect(); }},
         {"warning", false,
          [](const FrameFigures& f) {
              return (f.general == Level::warning || f.red == Level::warning) &&
                     f.general != Level::fail && f.red != Level::fail && !f.extended;
          },
-         worstRate, worstRateArea},
+         worstRate, worstRateArea, worstRateWindow},
     };
     return rules;
 }
@@ -70,6 +77,7 @@ std::vector<Stretch> nonPassingStretches(const std::vector<FrameFigures>& frames
                 s.sceneWindow = sceneWindow ? sceneWindow(f.time) : 0;
                 s.worstPerSecond = value;
                 s.area = area;
+                s.window = rule.where(f);
                 open = true;
             }
             s.end = f.time + 1.0 / fps;
@@ -77,6 +85,7 @@ std::vector<Stretch> nonPassingStretches(const std::vector<FrameFigures>& frames
             if (value > s.worstPerSecond || (value == s.worstPerSecond && area > s.area)) {
                 s.worstPerSecond = value;
                 s.area = area;
+                s.window = rule.where(f);
             }
         }
         if (open) stretches.push_back(s);
@@ -225,11 +234,13 @@ std::string summaryJson(const std::string& source, double fps, int width, int he
         const Stretch& s = stretches[i];
         std::snprintf(text, sizeof text,
                       "%s\n    {\"kind\": \"%s\", \"level\": \"%s\", \"start\": %.4f, \"end\": %.4f, "
-                      "\"scene_window\": %d, \"last_scene_window\": %d, \"%s\": %.1f, \"area\": %.3f}",
+                      "\"scene_window\": %d, \"last_scene_window\": %d, \"%s\": %.1f, \"area\": %.3f, "
+                      "\"window\": {\"x\": %d, \"y\": %d, \"width\": %d, \"height\": %d}}",
                       i ? "," : "", s.kind.c_str(), s.fails ? "fail" : "warning", s.start, s.end,
                       s.sceneWindow, s.lastSceneWindow,
                       s.kind == "pattern" ? "stripe_pairs" : "worst_flashes_per_second",
-                      double(s.worstPerSecond), double(s.area));
+                      double(s.worstPerSecond), double(s.area), s.window.x0, s.window.y0,
+                      s.window.x1 - s.window.x0, s.window.y1 - s.window.y0);
         out += text;
     }
     out += stretches.empty() ? "],\n" : "\n  ],\n";
