@@ -13,6 +13,7 @@ uniform mat4 projection;
 out vec3 Normal;
 out vec2 TexCoords;
 out vec3 ToEye;
+flat out float ShadingContrast;   // the donut turns slowly: its full light and shade
 
 // The driver runs this for every corner of every triangle, so no matrix is inverted:
 // the columns' cross products are the inverse transpose up to a factor the fragment
@@ -23,6 +24,7 @@ void main()
     mat3 m = mat3(transform2);
     Normal = mat3(cross(m[1], m[2]), cross(m[2], m[0]), cross(m[0], m[1])) * aNormal;
     TexCoords = aTexCoords;
+    ShadingContrast = 1.0;
     ToEye = -(view[3].xyz * mat3(view)) - world.xyz;
     gl_Position = projection * (view * world);
 }

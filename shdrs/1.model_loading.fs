@@ -4,6 +4,7 @@
 in vec3 Normal;
 in vec2 TexCoords;
 in vec3 ToEye;
+flat in float ShadingContrast;   // 1 full; less pulls the shading towards an even light
 
 out vec4 FragColor;
 
@@ -14,6 +15,8 @@ const vec3 kKeyColor      = vec3(1.00, 0.94, 0.84);
 const vec3 kFillDirection = vec3(-0.60, -0.20, 0.40);  // below left, bounced
 const vec3 kFillColor     = vec3(0.30, 0.36, 0.50);
 const vec3 kAmbient       = vec3(0.16, 0.16, 0.19);
+// About what the key and fill give a surface turned half towards them.
+const vec3 kEvenLight     = vec3(0.80, 0.76, 0.72);
 
 void main()
 {
@@ -46,5 +49,7 @@ void main()
     vec3 color = albedo * (kAmbient + kKeyColor * keyDiffuse + kFillColor * fillDiffuse)
                + kKeyColor * highlight
                + vec3(0.55, 0.65, 0.85) * rim;
+    // A select rather than mix at 1, which would round the donut's colours differently.
+    if (ShadingContrast < 1.0) color = mix(albedo * kEvenLight, color, ShadingContrast);
     FragColor = vec4(color, 1.0);
 }

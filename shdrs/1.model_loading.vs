@@ -11,6 +11,9 @@ uniform mat4 projection;
 out vec3 Normal;
 out vec2 TexCoords;
 out vec3 ToEye;
+// The ducks tumble past big and fast under a camera that whips round: at full contrast
+// their lit and shaded sides flicker over much of the screen, so they keep a share of it.
+flat out float ShadingContrast;
 
 // The driver runs this for every corner of every triangle, so no matrix is inverted.
 // The ducks are squeezed unevenly: their normals take the inverse transpose, here the
@@ -23,6 +26,7 @@ void main()
     mat3 m = mat3(model);
     Normal = mat3(cross(m[1], m[2]), cross(m[2], m[0]), cross(m[0], m[1])) * aNormal;
     TexCoords = aTexCoords;
+    ShadingContrast = 0.2;
     ToEye = -(view[3].xyz * mat3(view)) - world.xyz;
     gl_Position = projection * (view * world);
 }

@@ -22,6 +22,12 @@ Rgba mix(Rgba a, Rgba b, float t);
 Rgba scaled(Rgba c, float k);
 Rgba withAlpha(Rgba c, float alpha);
 Rgba added(Rgba c, Rgba light, float k);  // c.rgb + light.rgb * k, for glows and lit windows
+// Relative luminance, linear light 0..1: what the eye, and a check for flashing, takes as
+// brightness.
+float luminanceOf(Rgba c);
+// The same hue at another relative luminance; a colour too saturated to reach it is
+// lifted towards white.
+Rgba atLuminance(Rgba c, float luminance);
 
 // Row 0 is the top row of the file; pixel (x, y) has its centre at (x + 0.5, y + 0.5).
 struct Canvas {

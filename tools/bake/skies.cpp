@@ -738,11 +738,16 @@ static void addCloud(Canvas& c, Vec2 at, float size, int seed) {
     paintMask(c, m, [&](float, float y) { return mix(hex(0xffffff), hex(0xc9e3fa), clamp01((y - (at.y - size * 0.6f)) / (size * 0.7f))); });
 }
 
+// Relative luminances (linear light) of the duck city.
+constexpr float kTowerLuminance = 0.55f;  // every tower wall, whatever its hue
+constexpr float kHazeLuminance = 0.5f;    // what the haze pulls every colour towards
+constexpr float kHazeKeeps = 0.35f;       // of each colour's distance from it
+
 Canvas bakeDuckCitySky(const Fonts&) {
     const int S = kCitySkySize;
     const float Sf = static_cast<float>(S);
     const float ground = Sf * 0.64f;
-    Canvas c = skyGradient(S, hex(0x2a78d4), hex(0x5aaaf0), hex(0xb4e4ff), 0.3f, 0.64f);
+    Canvas c = skyGradient(S, hex(0x5a9fe2), hex(0x78b8f2), hex(0xb4e4ff), 0.3f, 0.64f);
     // Sun with a soft halo.
     Mask sun = makeMask(S, S);
     addCircle(sun, {Sf * 0.16f, Sf * 0.2f}, Sf * 0.05f);
@@ -761,8 +766,14 @@ Canvas bakeDuckCitySky(const Fonts&) {
         addPolygon(m, {d + Vec2{-Sf * 0.05f, -Sf * 0.02f}, d + Vec2{-Sf * 0.085f, -Sf * 0.05f}, d + Vec2{-Sf * 0.065f, 0.0f}});
         paintMask(c, blurredMask(m, static_cast<int>(2 * kPx), true), hex(0xffffff, 0.92f));
     }
-    // Pastel towers with window grids; every few a duck's head on the roof.
-    const Rgba pastels[] = {hex(0xf7a8c4), hex(0x9ee6c1), hex(0xc3b1f0), hex(0xffc59e), hex(0xfff0a0), hex(0x9fd4f5)};
+    // Pastel towers with window grids; every few a duck's head on the roof. The towers
+    // differ in hue, not in brightness: the camera whips across them several times a
+    // second, and towers of unlike brightness would flicker past like a strobe.
+    const Rgba pastels[] = {
+        atLuminance(hex(0xf7a8c4), kTowerLuminance), atLuminance(hex(0x9ee6c1), kTowerLuminance),
+        atLuminance(hex(0xc3b1f0), kTowerLuminance), atLuminance(hex(0xffc59e), kTowerLuminance),
+        atLuminance(hex(0xfff0a0), kTowerLuminance), atLuminance(hex(0x9fd4f5), kTowerLuminance),
+    };
     // The towers' widths are stretched to fill the width exactly, so that the seam falls in
     // the gap between the last tower and the first.
     const int towers = 11;
@@ -790,11 +801,14 @@ Canvas bakeDuckCitySky(const Fonts&) {
         // on the glass repeats four times across the width.
         paintMask(c, body, [&](float px, float) {
             float across = std::fmod(px - x0 + Sf, Sf) / (x1 - x0);
-            return scaled(colour, across < 0.2f ? 1.0f : 0.92f);
+            return atLuminance(colour, kTowerLuminance * (across < 0.2f ? 1.0f : 0.94f));
         });
+        // The glass differs from the walls in hue, hardly in brightness: when the camera
+        // whips round, a grid of light panes on darker walls flickers over the whole screen.
         paintMask(c, glass, [&](float px, float py) {
             float sheen = (px + py) / (128.0f * kPx);
-            return mix(hex(0xe8f7ff), hex(0x9fd0f0), sheen - std::floor(sheen));
+            Rgba pane = mix(hex(0xe8f7ff), hex(0x9fd0f0), sheen - std::floor(sheen));
+            return atLuminance(pane, kTowerLuminance * (1.0f + 0.08f * (sheen - std::floor(sheen))));
         });
         paintMask(c, head, hex(0xffd83a));
         paintMask(c, beak, hex(0xff8a1a));
@@ -806,10 +820,10 @@ Canvas bakeDuckCitySky(const Fonts&) {
     for (int k = 0; k < 40; ++k)
         wrapped(Sf, [&](float dx) { addCircle(hedge, {k * Sf / 40.0f + dx, ground + 2.0f * kPx}, (7.0f + 3.0f * hash01(k, 0, 9)) * kPx); });
     addRect(hedge, {0.0f, ground}, {Sf, ground + 6.0f * kPx});
-    paintMask(c, hedge, [&](float, float y) { return mix(hex(0x4cbf5a), hex(0x2e8a44), clamp01((y - ground + 8.0f * kPx) / (14.0f * kPx))); });
+    paintMask(c, hedge, [&](float, float y) { return mix(hex(0x74d27e), hex(0x56ac66), clamp01((y - ground + 8.0f * kPx) / (14.0f * kPx))); });
     // The pond, and its ducks.
     const float shore = ground + 6.0f * kPx;
-    reflectInWater(c, static_cast<int>(shore), hex(0x1d7fb0), 0.55f, 2.5f, 41);
+    reflectInWater(c, static_cast<int>(shore), hex(0x4aa2d2), 0.55f, 2.5f, 41);
     shadeCanvas(c, [&](float x, float y) {
         Rgba p = pixelAt(c, static_cast<int>(x), static_cast<int>(y));
         if (y < shore) return p;
@@ -821,7 +835,13 @@ Canvas bakeDuckCitySky(const Fonts&) {
         float y = ground + (18.0f + k * k * 7.0f + k * 6.0f) * kPx;
         addRubberDuck(c, {Sf * (0.12f + 0.23f * k + 0.1f * hash01(k, 0, 5)), y}, duckSizes[k] * kPx, k % 2 ? -1.0f : 1.0f);
     }
-    fadeTopAndBottom(c, hex(0x2474bc), S / 10);
+    fadeTopAndBottom(c, hex(0x5a9fe2), S / 10);
+    // A summer haze over it all: the lights a little dimmer, the shadows lifted, the hues
+    // kept, so that nothing whipping past differs much in brightness from what it covers.
+    shadeCanvas(c, [&](float x, float y) {
+        Rgba p = pixelAt(c, static_cast<int>(x), static_cast<int>(y));
+        return atLuminance(p, kHazeLuminance + kHazeKeeps * (luminanceOf(p) - kHazeLuminance));
+    });
     return c;
 }
 
