@@ -233,10 +233,14 @@ function pageSetup(options) {
   HTMLMediaElement.prototype.play = function (...args) {
     const calls = (window.__calls || []).flat();
     const clearTimes = window.__clearTimes || [];
-    sound.starts.push({ loop: this.loop, seconds: this.duration, at: this.currentTime,
+    const start = { loop: this.loop, seconds: this.duration, at: this.currentTime,
       late: clearTimes.length ? (Date.now() - clearTimes[0]) / 1000 : 0,
       clears: calls.filter((c) => c.name === 'clear').length,
-      uploads: calls.filter((c) => c.name === 'texImage2D').length });
+      uploads: calls.filter((c) => c.name === 'texImage2D').length };
+    sound.starts.push(start);
+    // WebKit may have metadata but no length yet for an MP3 (0 until it has scanned the
+    // file, later under load); the length it learns is the track's.
+    this.addEventListener('durationchange', () => { start.seconds = this.duration; });
     return play.apply(this, args);
   };
   // Every program instance the page makes is kept as window.__lastInstance.
