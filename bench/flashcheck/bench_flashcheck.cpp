@@ -30,9 +30,10 @@ double now() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-double threadCpu() {
+// The analysis reads each frame on two threads; both count.
+double processCpu() {
     timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
 }
 
@@ -125,18 +126,18 @@ int main(int argc, char** argv) {
     std::vector<double> wallPerFrame, cpuPerFrame;
     for (int r = 0; r < rounds; ++r) {
         FlashAnalyser analyser = makeAnalyser(frameLayout(info.width, info.height), info.fps);
-        const double wall0 = now(), cpu0 = threadCpu();
+        const double wall0 = now(), cpu0 = processCpu();
         for (int i = 0; i < kAnalysedFrames; ++i) analyseFrame(analyser, held[size_t(i) % held.size()].data());
         wallPerFrame.push_back((now() - wall0) / kAnalysedFrames);
-        cpuPerFrame.push_back((threadCpu() - cpu0) / kAnalysedFrames);
+        cpuPerFrame.push_back((processCpu() - cpu0) / kAnalysedFrames);
     }
     held.clear();
     const Spread wall = spread(wallPerFrame), cpu = spread(cpuPerFrame);
     const double frameInterval = 1.0 / info.fps;
-    std::printf("  analysis alone:      %.2f ms a frame (%.2f - %.2f), CPU %.2f ms (%.2f - %.2f): "
-                "%.2fx real time on its own core\n",
+    std::printf("  analysis alone:      %.2f ms a frame (%.2f - %.2f), CPU %.2f ms (%.2f - %.2f) "
+                "over its two threads: %.2fx real time\n",
                 1e3 * wall.median, 1e3 * wall.low, 1e3 * wall.high, 1e3 * cpu.median, 1e3 * cpu.low,
-                1e3 * cpu.high, frameInterval / cpu.median);
+                1e3 * cpu.high, frameInterval / wall.median);
 
     std::vector<double> decodeSpeed, fullSpeed;
     long frames = 0;

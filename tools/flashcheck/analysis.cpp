@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <thread>
 
 // =================================================================================
 // [colour]
@@ -19,6 +20,8 @@ constexpr float kRedOverOthers = kRedShare / (1.0f - kRedShare);
 
 struct ColourTables {
     std::array<float, 256> linear{};
+    // Each channel's share of luminance, weighed once here rather than at every pixel.
+    std::array<float, 256> weightedR{}, weightedG{}, weightedB{};
 };
 
 ColourTables makeColourTables() {
@@ -28,6 +31,9 @@ ColourTables makeColourTables() {
         // The sRGB transfer function's own linear toe and 2.4 power.
         double lin = v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
         t.linear[c] = float(lin);
+        t.weightedR[c] = kWeightR * t.linear[c];
+        t.weightedG[c] = kWeightG * t.linear[c];
+        t.weightedB[c] = kWeightB * t.linear[c];
     }
     return t;
 }
@@ -210,14 +216,15 @@ FlashAnalyser makeAnalyser(const FrameLayout& layout, double fps) {
 
 namespace {
 
-// Block means of luminance and the red measure; returns the frame's mean luminance.
-float blockMeans(FlashAnalyser& a, const unsigned char* rgb) {
+// Block means of luminance and the red measure over the block rows [firstRow, endRow);
+// returns their luminance summed over every pixel.
+double blockMeansOfRows(FlashAnalyser& a, const unsigned char* rgb, int firstRow, int endRow) {
     const FrameLayout& L = a.layout;
     const ColourTables& t = colourTables();
     const int bs = L.blockSide;
     std::vector<float> sumY(static_cast<size_t>(L.blocksX)), sumRed(static_cast<size_t>(L.blocksX));
     double total = 0.0;
-    for (int by = 0; by < L.blocksY; ++by) {
+    for (int by = firstRow; by < endRow; ++by) {
         std::fill(sumY.begin(), sumY.end(), 0.0f);
         std::fill(sumRed.begin(), sumRed.end(), 0.0f);
         const int y0 = by * bs, y1 = std::min(L.height, y0 + bs);
@@ -229,7 +236,7 @@ float blockMeans(FlashAnalyser& a, const unsigned char* rgb) {
                 for (int x = x0; x < x1; ++x) {
                     const unsigned char* p = row + size_t(x) * 3;
                     const float R = t.linear[p[0]], G = t.linear[p[1]], B = t.linear[p[2]];
-                    ySum += kWeightR * R + kWeightG * G + kWeightB * B;
+                    ySum += t.weightedR[p[0]] + t.weightedG[p[1]] + t.weightedB[p[2]];
                     // A select, not a branch: reddish and other pixels mix unpredictably.
                     redSum += R > 0.0f && R >= kRedOverOthers * (G + B) ? R - G - B : 0.0f;
                 }
@@ -245,7 +252,20 @@ float blockMeans(FlashAnalyser& a, const unsigned char* rgb) {
             total += sumY[size_t(bx)];
         }
     }
-    return float(total / (double(L.width) * L.height));
+    return total;
+}
+
+// Block means of the whole frame; returns the frame's mean luminance. Reading every pixel
+// is most of the analysis, so the frame's top and bottom halves are read on two threads:
+// a video's decoder leaves a core idle part of the time.
+float blockMeans(FlashAnalyser& a, const unsigned char* rgb) {
+    const FrameLayout& L = a.layout;
+    const int middle = L.blocksY / 2;
+    double top = 0.0;
+    std::thread upper([&] { top = blockMeansOfRows(a, rgb, 0, middle); });
+    const double bottom = blockMeansOfRows(a, rgb, middle, L.blocksY);
+    upper.join();
+    return float((top + bottom) / (double(L.width) * L.height));
 }
 
 // Tracks every block, then makes each window's transition when enough of its blocks made
