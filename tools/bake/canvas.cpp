@@ -40,20 +40,22 @@ static float srgbFromLinear(float v) {
     return v <= 0.0031308f ? v * 12.92f : 1.055f * std::pow(v, 1.0f / 2.4f) - 0.055f;
 }
 
+static float luminanceOfLinear(float r, float g, float b) { return 0.2126f * r + 0.7152f * g + 0.0722f * b; }
+
 float luminanceOf(Rgba c) {
-    return 0.2126f * linearFromSrgb(c.r) + 0.7152f * linearFromSrgb(c.g) + 0.0722f * linearFromSrgb(c.b);
+    return luminanceOfLinear(linearFromSrgb(c.r), linearFromSrgb(c.g), linearFromSrgb(c.b));
 }
 
 Rgba atLuminance(Rgba c, float luminance) {
     float r = linearFromSrgb(c.r), g = linearFromSrgb(c.g), b = linearFromSrgb(c.b);
-    float now = 0.2126f * r + 0.7152f * g + 0.0722f * b;
+    float now = luminanceOfLinear(r, g, b);
     float k = now > 1e-5f ? luminance / now : 0.0f;
     r *= k, g *= k, b *= k;
     if (now <= 1e-5f) r = g = b = luminance;
     float top = std::max(r, std::max(g, b));
     if (top > 1.0f) {
         r /= top, g /= top, b /= top;
-        float reached = 0.2126f * r + 0.7152f * g + 0.0722f * b;
+        float reached = luminanceOfLinear(r, g, b);
         float toWhite = clamp01((luminance - reached) / (1.0f - reached));
         r += (1.0f - r) * toWhite, g += (1.0f - g) * toWhite, b += (1.0f - b) * toWhite;
     }

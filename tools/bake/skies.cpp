@@ -807,8 +807,9 @@ Canvas bakeDuckCitySky(const Fonts&) {
         // whips round, a grid of light panes on darker walls flickers over the whole screen.
         paintMask(c, glass, [&](float px, float py) {
             float sheen = (px + py) / (128.0f * kPx);
-            Rgba pane = mix(hex(0xe8f7ff), hex(0x9fd0f0), sheen - std::floor(sheen));
-            return atLuminance(pane, kTowerLuminance * (1.0f + 0.08f * (sheen - std::floor(sheen))));
+            sheen -= std::floor(sheen);
+            Rgba pane = mix(hex(0xe8f7ff), hex(0x9fd0f0), sheen);
+            return atLuminance(pane, kTowerLuminance * (1.0f + 0.08f * sheen));
         });
         paintMask(c, head, hex(0xffd83a));
         paintMask(c, beak, hex(0xff8a1a));
