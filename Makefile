@@ -20,7 +20,8 @@ WEB_CMAKE := $(BUILD_DIR)/webcmake
 EMENV     := NODE_PATH=/usr/share/nodejs
 
 .PHONY: all setup setup-release setup-web configure build windows dist-windows web dist-web \
-        serve-web dist run test video video-upload stills preview bench bench-web fuzz clean
+        serve-web dist run test video video-upload stills contact-sheet preview bench bench-web \
+        fuzz clean
 
 all: build
 
@@ -120,6 +121,16 @@ dist: build setup-release
 # upload file's frames are made.
 stills: build
 	@$(XVFB) $(BUILD_DIR)/tools/stills/stills $(STILLS_ARGS) $(TIMES)
+
+# docs/scenes.jpg, the README's picture: one frame of each scene window (two of the third,
+# the tunnel and the ship), drawn as the stills are and scaled to half size, so that the
+# page stays light.
+SHEET_TIMES := 10 25 41.5 78 115 142 190 255
+contact-sheet: build
+	@$(XVFB) $(BUILD_DIR)/tools/stills/stills --out $(BUILD_DIR)/stills/sheet $(SHEET_TIMES) >/dev/null
+	@ffmpeg -loglevel error -y -i $(BUILD_DIR)/stills/sheet/contact_sheet.png -vf scale=iw/2:-1 \
+	  -q:v 4 docs/scenes.jpg
+	@echo docs/scenes.jpg
 
 # The demo in a normal window from any moment, with its music; the programs are built
 # from shdrs/ here and rebuilt as they are saved. AT=140 starts at demo second 140,
