@@ -19,11 +19,42 @@ WEB_CMAKE := $(BUILD_DIR)/webcmake
 # Debian's emcc needs its own JS modules (acorn) on node's path above -O0.
 EMENV     := NODE_PATH=/usr/share/nodejs
 
-.PHONY: all setup setup-release setup-web configure build windows dist-windows web dist-web \
+.PHONY: all help setup setup-release setup-web configure build windows dist-windows web dist-web \
         serve-web dist run test video video-upload stills contact-sheet preview bench bench-web \
         fuzz clean
 
 all: build
+
+# In the order a newcomer meets them; docs/ has the rest.
+help:
+	@echo 'The two commands:'
+	@echo '  make run            build everything and play the demo (needs a display)'
+	@echo '  make test           the release files, then every test under Xvfb'
+	@echo 'Working on the demo:'
+	@echo '  make preview        the demo in a window from any moment; AT=140 starts there'
+	@echo '  make stills         PNGs of chosen moments and a contact sheet in build/stills'
+	@echo '  make contact-sheet  docs/scenes.jpg, the README picture, from the stills'
+	@echo '  make video          build/norrvale.mp4, the whole demo, checked for flashing'
+	@echo '  make video-upload   build/norrvale-2160p.mp4 for video sites (hours)'
+	@echo 'Releases:'
+	@echo '  make dist           the Linux archive, in build/dist'
+	@echo '  make dist-windows   the Windows zip, in build/dist'
+	@echo '  make dist-web       the web zip, in build/dist'
+	@echo '  make web            the browser build, in build/web'
+	@echo '  make serve-web      the browser build served on http://127.0.0.1:8000/'
+	@echo 'Measuring and checking:'
+	@echo '  make bench          every benchmark, printing its figures'
+	@echo '  make bench-web      the browser build measured in each engine'
+	@echo '  make fuzz           damaged copies of the content through the loaders; N=, SEED='
+	@echo 'Steps the others run first:'
+	@echo '  make build          the demo, tools, tests and content in build/ (also: make all)'
+	@echo '  make windows        norrvale.exe in build/windows/stage'
+	@echo '  make configure      our assimp and SDL2_mixer, then CMake'
+	@echo '  make setup          the Debian packages the build needs'
+	@echo '  make setup-release  and those the release files need'
+	@echo '  make setup-web      and those the browser build needs'
+	@echo '  make clean          remove build/ with every cache in it'
+	@echo '  make help           this list'
 
 setup:
 	@bash scripts/setup.sh
