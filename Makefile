@@ -92,7 +92,7 @@ video: build
 
 # The file for a video site, build/norrvale-2160p.mp4: every frame the mean of
 # UPLOAD_SAMPLES sub-frames spread over the pixel and a 180-degree shutter, scaled to
-# 2160p, where the sites give far more bit rate. The README has the figures behind
+# 2160p, where the sites give far more bit rate. docs/video.md has the figures behind
 # the choices and the time it takes.
 UPLOAD_SAMPLES ?= 16
 UPLOAD_ARGS    := --samples $(UPLOAD_SAMPLES) --shutter 0.5 --size 3840x2160 --preset veryfast --crf 16 \
