@@ -96,7 +96,7 @@ inRoot --origin "$repo" --root-tmp "$root" sh -c 'set -e
     git checkout -q -f FETCH_HEAD
     git clean -q -fd' sh "$clone" >>"$log" 2>&1 || fail "cannot clone $repo into the root"
 
-# The README's set-up in each of its modes comes first in these targets.
+# The set-up in each of its modes (docs/building-and-testing.md) comes first in these targets.
 step "make dist dist-windows dist-web"
 inRoot --root-tmp "$root" sh -c 'cd "$1" && make dist dist-windows dist-web' sh "$clone" >>"$log" 2>&1 ||
   fail "make dist dist-windows dist-web failed in a fresh root"
