@@ -1,11 +1,56 @@
-// The analyser's per-frame work: block means of linear luminance and the red measure,
-// each block's transitions, the windows' transitions where enough blocks made theirs
-// together, the windows' counts over the last second, and the regular-stripe check.
+// The analyser's per-frame work: block means of linear colour, each block's luminance and
+// red transitions, every position of the areas the judged standards slide over the frame
+// (summed-area tables of the blocks that made the same transition together), each
+// position's count over the last second, and the regular-stripe check.
 #include "flashcheck.h"
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <thread>
+
+// =================================================================================
+// [standards]
+// =================================================================================
+
+namespace {
+
+// TRACE judges any 416 x 416 window and bright pairs by contrast; WCAG its classic field;
+// the broadcast rules a quarter of the screen, with flashing over 5 s and regular stripes
+// as risks of their own. The broadcast texts ask for care with saturated red but set it no
+// limit, so red flashing only warns under them. ISO 9241-391's own text was not to hand:
+// its published summaries give it the broadcast rules, and so does the conformance suite.
+constexpr StandardRules kRules[kStandardCount] = {
+    // key      name             area              bright  red    extended patterns
+    {"trace", "TRACE 2024",    AreaKind::window, true,   true,  false,   false},
+    {"wcag",  "WCAG 2.2",      AreaKind::field,  false,  true,  false,   false},
+    {"ofcom", "Ofcom 2017",    AreaKind::screen, false,  false, true,    true},
+    {"itu",   "ITU-R BT.1702", AreaKind::screen, false,  false, true,    true},
+    {"iso",   "ISO 9241-391",  AreaKind::screen, false,  false, true,    true},
+};
+
+} // namespace
+
+const StandardRules& standardRules(Standard s) { return kRules[int(s)]; }
+
+bool parseStandards(const std::string& list, StandardSet& set, std::string& error) {
+    set = 0;
+    size_t from = 0;
+    while (from <= list.size()) {
+        const size_t comma = std::min(list.find(',', from), list.size());
+        const std::string name = list.substr(from, comma - from);
+        int found = -1;
+        for (int s = 0; s < kStandardCount; ++s)
+            if (name == kRules[s].key) found = s;
+        if (found < 0) {
+            error = "unknown standard '" + name + "' (trace, wcag, ofcom, itu, iso)";
+            return false;
+        }
+        set |= 1u << found;
+        from = comma + 1;
+    }
+    return true;
+}
 
 // =================================================================================
 // [colour]
@@ -13,48 +58,61 @@
 
 namespace {
 
-// Rec. 709 primaries' weights of linear R, G and B in relative luminance.
+// Rec. 709 primaries' weights of linear R, G and B in relative luminance, and the rest
+// of their matrix to CIE XYZ (D65).
 constexpr float kWeightR = 0.2126f, kWeightG = 0.7152f, kWeightB = 0.0722f;
-// R >= 0.8 (R + G + B) is R >= 4 (G + B).
-constexpr float kRedOverOthers = kRedShare / (1.0f - kRedShare);
+constexpr float kXr = 0.4124f, kXg = 0.3576f, kXb = 0.1805f;
+constexpr float kZr = 0.0193f, kZg = 0.1192f, kZb = 0.9505f;
+// Black has no chromaticity: it takes the white point's, so that it is no red.
+constexpr float kWhiteU = 0.19784f, kWhiteV = 0.46834f;
 
-struct ColourTables {
-    std::array<float, 256> linear{};
-    // Each channel's share of luminance, weighed once here rather than at every pixel.
-    std::array<float, 256> weightedR{}, weightedG{}, weightedB{};
-};
-
-ColourTables makeColourTables() {
-    ColourTables t;
+std::array<float, 256> makeLinearTable() {
+    std::array<float, 256> t{};
     for (int c = 0; c < 256; ++c) {
         double v = c / 255.0;
         // The sRGB transfer function's own linear toe and 2.4 power.
-        double lin = v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-        t.linear[c] = float(lin);
-        t.weightedR[c] = kWeightR * t.linear[c];
-        t.weightedG[c] = kWeightG * t.linear[c];
-        t.weightedB[c] = kWeightB * t.linear[c];
+        t[size_t(c)] = float(v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4));
     }
     return t;
 }
 
-const ColourTables& colourTables() {
-    static const ColourTables tables = makeColourTables();
-    return tables;
+const std::array<float, 256>& linearTable() {
+    static const std::array<float, 256> table = makeLinearTable();
+    return table;
+}
+
+inline float luminanceOf(float R, float G, float B) { return kWeightR * R + kWeightG * G + kWeightB * B; }
+
+inline float rednessOf(float R, float G, float B) {
+    const float sum = R + G + B;
+    return sum > 1e-6f ? R / sum : 0.0f;
+}
+
+inline void chromaOf(float R, float G, float B, float& u, float& v) {
+    const float X = kXr * R + kXg * G + kXb * B, Y = luminanceOf(R, G, B), Z = kZr * R + kZg * G + kZb * B;
+    const float d = X + 15.0f * Y + 3.0f * Z;
+    if (d < 1e-6f) {
+        u = kWhiteU, v = kWhiteV;
+        return;
+    }
+    u = 4.0f * X / d;
+    v = 9.0f * Y / d;
 }
 
 } // namespace
 
-float linearFromCode(int code) { return colourTables().linear[size_t(code & 255)]; }
+float linearFromCode(int code) { return linearTable()[size_t(code & 255)]; }
 
 float relativeLuminance(int r, int g, int b) {
-    return kWeightR * linearFromCode(r) + kWeightG * linearFromCode(g) + kWeightB * linearFromCode(b);
+    return luminanceOf(linearFromCode(r), linearFromCode(g), linearFromCode(b));
 }
 
-float redMeasure(int r, int g, int b) {
-    const ColourTables& t = colourTables();
-    float R = t.linear[size_t(r)], G = t.linear[size_t(g)], B = t.linear[size_t(b)];
-    return R > 0.0f && R >= kRedOverOthers * (G + B) ? (R - G - B) * kRedScale : 0.0f;
+bool saturatedRed(int r, int g, int b) {
+    return rednessOf(linearFromCode(r), linearFromCode(g), linearFromCode(b)) >= kRedShare;
+}
+
+void chromaticity(int r, int g, int b, float& u, float& v) {
+    chromaOf(linearFromCode(r), linearFromCode(g), linearFromCode(b), u, v);
 }
 
 // =================================================================================
@@ -117,7 +175,12 @@ FrameLayout blockGrid(int width, int height) {
     layout.blockSide = std::max(1, int(std::lround(kBlockSide1080 * scale)));
     layout.blocksX = (width + layout.blockSide - 1) / layout.blockSide;
     layout.blocksY = (height + layout.blockSide - 1) / layout.blockSide;
-    layout.windowBlocks = std::max(1, int(std::lround(kWindowSide1080 * scale / layout.blockSide)));
+    auto blocks = [&](int pixels1080) {
+        return std::max(1, int(std::lround(pixels1080 * scale / layout.blockSide)));
+    };
+    layout.windowBlocks = blocks(kWindowSide1080);
+    layout.fieldBlocksX = blocks(kFieldWidth1080);
+    layout.fieldBlocksY = blocks(kFieldHeight1080);
     return layout;
 }
 
@@ -137,40 +200,325 @@ FrameLayout frameLayout(int width, int height) {
 
 FrameLayout wholeFrameLayout(int width, int height) {
     FrameLayout layout = blockGrid(width, height);
+    layout.wholeFrame = true;
     layout.windows.push_back({0, 0, layout.blocksX, layout.blocksY});
     makeCells(layout);
     return layout;
 }
 
 // =================================================================================
-// [transitions]
+// [analysis]
 // =================================================================================
 
 namespace {
 
-// Returns the block's transition this frame: 1 up, -1 down, 0 none.
-inline int trackBlock(BlockTracker& t, float value, long frame, float limit, bool general) {
-    const float delta = value - t.level;
-    const float before = t.level;
-    t.level = value;
-    if (delta == 0.0f) return 0;
-    if ((delta > 0.0f) != (t.runSum > 0.0f) || t.runSum == 0.0f) {
-        t.runStart = before;
-        t.runSum = 0.0f;
-        t.counted = false;
+// Bits of BlockRun::counted.
+constexpr uint8_t kTraceRule = 1, kClassicRule = 2, kRedRule = 4;
+
+AreaTrackers makeArea(const FrameLayout& L, AreaKind kind, bool brightContrast) {
+    AreaTrackers area;
+    area.kind = kind;
+    area.brightContrast = brightContrast;
+    if (L.wholeFrame || kind == AreaKind::screen) {
+        area.sideX = L.blocksX;
+        area.sideY = L.blocksY;
+    } else if (kind == AreaKind::window) {
+        area.sideX = std::min(L.windowBlocks, L.blocksX);
+        area.sideY = std::min(L.windowBlocks, L.blocksY);
+    } else {
+        area.sideX = std::min(L.fieldBlocksX, L.blocksX);
+        area.sideY = std::min(L.fieldBlocksY, L.blocksY);
     }
-    t.runSum += delta;
-    if (t.counted) return 0;
-    const float size = std::fabs(t.runSum);
-    const bool bigEnough = general ? size >= limit : size > limit;
-    if (!bigEnough || (general && std::min(t.runStart, value) >= kDarkerStateLimit)) return 0;
-    t.counted = true;
-    t.latest = int32_t(frame);
-    t.latestWay = t.runSum > 0.0f ? 1 : -1;
-    return t.latestWay;
+    area.positionsX = L.blocksX - area.sideX + 1;
+    area.positionsY = L.blocksY - area.sideY + 1;
+    const size_t positions = size_t(area.positionsX) * size_t(area.positionsY);
+    area.luminance.assign(positions, Tracker());
+    area.redness.assign(positions, Tracker());
+    area.isActiveLuminance.assign(positions, 0);
+    area.isActiveRed.assign(positions, 0);
+    return area;
 }
 
-inline void recordTransition(Tracker& t, int direction, long frame, float share) {
+} // namespace
+
+FlashAnalyser makeAnalyser(const FrameLayout& layout, double fps, StandardSet judged) {
+    FlashAnalyser a;
+    a.layout = layout;
+    a.fps = fps;
+    a.judged = judged;
+    a.span = std::max(1, int(std::floor(kQualifyingSeconds * fps + 1e-9)));
+    a.slotBase.assign(size_t(a.span) + 1, 0);
+    const size_t blocks = size_t(layout.blocksX) * size_t(layout.blocksY);
+    const size_t ring = blocks * size_t(a.span + 1);
+    a.blockLuminance.assign(blocks, 0.0f);
+    for (auto* v : {&a.luminanceRing, &a.rednessRing, &a.strengthRing, &a.coverRing, &a.redCoverRing})
+        v->assign(ring, 0.0f);
+    a.colourRing.assign(ring * 3, 0.0f);
+    a.luminanceRuns.assign(blocks, BlockRun());
+    a.redRuns.assign(blocks, BlockRun());
+    a.traceTransitions.assign(blocks, BlockTransition());
+    a.classicTransitions.assign(blocks, BlockTransition());
+    a.redTransitions.assign(blocks, BlockTransition());
+    a.previousFrame.assign(size_t(layout.width) * size_t(layout.height) * 3, 0);
+    // One set of trackers per kind of area the judged standards use: the broadcast rules
+    // share theirs.
+    for (int s = 0; s < kStandardCount; ++s) {
+        if (!judges(judged, Standard(s))) continue;
+        const StandardRules& r = kRules[s];
+        bool have = false;
+        for (const AreaTrackers& area : a.areas) have = have || area.kind == r.area;
+        if (!have) a.areas.push_back(makeArea(layout, r.area, r.brightContrast));
+    }
+    a.stripes.assign(layout.windows.size(), WindowStripes());
+    return a;
+}
+
+namespace {
+
+inline bool reachesTrace(float low, float high) {
+    return low < kDarkerStateLimit ? high - low >= kFlashChange : (high - low) >= kBrightContrast * (high + low);
+}
+
+inline bool reachesClassic(float low, float high) {
+    return low < kDarkerStateLimit && high - low >= kFlashChange;
+}
+
+// A run's direction from this frame's change; a change of direction starts a new run at
+// the frame before. Returns false when nothing changed.
+inline bool followRun(BlockRun& run, float delta, long frame) {
+    if (delta == 0.0f) return false;
+    const int8_t way = delta > 0.0f ? 1 : -1;
+    if (way != run.way) {
+        run.way = way;
+        run.start = int32_t(frame - 1);
+        run.counted = 0;
+    }
+    return true;
+}
+
+struct BlockRows {
+    int first, end;
+};
+
+// Indices of FlashAnalyser::latestTransition.
+enum Rule { traceRule, classicRule, redRule };
+
+struct RowsResult {
+    double luminance = 0.0;             // summed over every pixel
+    bool moved[3] = {false, false, false};  // a block made a transition under each rule
+};
+
+// Where block i's values of a recent frame lie in the rings: the frames' slots are worked
+// out once a frame, since a division per block and look-up would cost more than the rest.
+struct Rings {
+    const size_t* base;  // by how many frames back
+    long frame;
+    size_t at(long f, size_t i) const { return base[frame - f] + i; }
+};
+
+// The strongest change and the widest cover of block i over the frames after `from`.
+inline void changeSince(const FlashAnalyser& a, const Rings& r, size_t i, long from, float& strength, float& cover) {
+    strength = cover = 0.0f;
+    for (long f = from + 1; f <= a.frames; ++f) {
+        strength = std::max(strength, a.strengthRing[r.at(f, i)]);
+        cover = std::max(cover, a.coverRing[r.at(f, i)]);
+    }
+}
+
+// Luminance: a transition once the part of the block that moved has changed by the
+// critical difference within the qualifying time.
+inline void followLuminance(FlashAnalyser& a, size_t i, float Y, float strengthNow, RowsResult& result) {
+    const Rings r{a.slotBase.data(), a.frames};
+    const long n = a.frames;
+    BlockRun& run = a.luminanceRuns[i];
+    if (!followRun(run, Y - a.luminanceRing[r.at(n - 1, i)], n) || run.counted == (kTraceRule | kClassicRule))
+        return;
+    const long from = std::max<long>(n - a.span, run.start);
+    const float ref = a.luminanceRing[r.at(from, i)];
+    // The part that moved changed by at most this much, and neither rule counts less than
+    // kFlashChange: most blocks of a moving picture stop here.
+    if (std::fabs(Y - ref) < kFlashChange * strengthNow) return;
+    float strength, cover;
+    changeSince(a, r, i, from, strength, cover);
+    if (strength <= 0.0f) return;  // its pixels moved the other way, on the whole
+    const float low = std::min(ref, Y);
+    const float high = low + std::fabs(Y - ref) / strength;
+    if (!(run.counted & kTraceRule) && reachesTrace(low, high)) {
+        run.counted |= kTraceRule;
+        a.traceTransitions[i] = {int32_t(n), run.way, cover};
+        result.moved[traceRule] = true;
+    }
+    if (!(run.counted & kClassicRule) && reachesClassic(low, high)) {
+        run.counted |= kClassicRule;
+        a.classicTransitions[i] = {int32_t(n), run.way, cover};
+        result.moved[classicRule] = true;
+    }
+}
+
+// Red: towards or away from a saturated red, by at least kRedChroma in u'v'.
+inline void followRed(FlashAnalyser& a, size_t i, RowsResult& result) {
+    const Rings r{a.slotBase.data(), a.frames};
+    const long n = a.frames;
+    BlockRun& run = a.redRuns[i];
+    const float redness = a.rednessRing[r.at(n, i)];
+    if (!followRun(run, redness - a.rednessRing[r.at(n - 1, i)], n) || (run.counted & kRedRule)) return;
+    const long from = std::max<long>(n - a.span, run.start);
+    if (redness < kRedShare && a.rednessRing[r.at(from, i)] < kRedShare) return;
+    float u0, v0, u1, v1;
+    const size_t was = r.at(from, i) * 3, is = r.at(n, i) * 3;
+    chromaOf(a.colourRing[was], a.colourRing[was + 1], a.colourRing[was + 2], u0, v0);
+    chromaOf(a.colourRing[is], a.colourRing[is + 1], a.colourRing[is + 2], u1, v1);
+    if ((u1 - u0) * (u1 - u0) + (v1 - v0) * (v1 - v0) < kRedChroma * kRedChroma) return;
+    float cover = 0.0f;
+    for (long f = from + 1; f <= n; ++f) cover = std::max(cover, a.redCoverRing[r.at(f, i)]);
+    run.counted |= kRedRule;
+    a.redTransitions[i] = {int32_t(n), run.way, cover};
+    result.moved[redRule] = true;
+}
+
+// How much of a block changed one way, from each pixel's own change v that way (for
+// luminance a signed, luminance-weighted change of its codes since the last frame; for
+// red the summed change of its codes, whichever way): `strength` is the share of the
+// strongest change the block as a whole made, so that the block's change over it is the
+// change of the part that moved; `cover` is the share of pixels that changed at least half
+// as much as the strongest, the moving part's area. Where a flat shape's edge crosses the
+// block, both are its share of the block, soft edges included (they blend in codes); where
+// an edge moves through it, only the side that changed the block's way counts.
+struct BlockChange {
+    float strength = 0.0f, cover = 0.0f;
+};
+
+template <typename T>
+inline BlockChange blockChange(const T* v, int count, int way) {
+    int strongest = 0, sum = 0;
+    for (int k = 0; k < count; ++k) {
+        const int c = way * int(v[k]);
+        strongest = std::max(strongest, c);
+        sum += std::max(c, 0);
+    }
+    if (strongest == 0) return {};
+    int moved = 0;
+    for (int k = 0; k < count; ++k) moved += 2 * way * int(v[k]) >= strongest;
+    return {float(sum) / float(strongest) / float(count), float(moved) / float(count)};
+}
+
+// A block's pixels, gathered from the rows of its block row.
+template <typename T>
+inline const T* blockPixels(const std::vector<T>& rows, std::vector<T>& gathered, size_t width, int x0, int across,
+                            int down) {
+    size_t k = 0;
+    for (int yy = 0; yy < down; ++yy)
+        for (int xx = 0; xx < across; ++xx) gathered[k++] = rows[size_t(yy) * width + size_t(x0 + xx)];
+    return gathered.data();
+}
+
+// Block means of linear colour over the block rows given, each block's transitions, and
+// the copy of those rows kept for the next frame.
+RowsResult analyseRows(FlashAnalyser& a, const unsigned char* rgb, BlockRows rows) {
+    RowsResult result;
+    const FrameLayout& L = a.layout;
+    const std::array<float, 256>& lin = linearTable();
+    const int bs = L.blockSide;
+    const long n = a.frames;
+    const size_t now = a.slotBase[0];
+    const size_t width = size_t(L.width), rowBytes = width * 3;
+    std::vector<float> sumR(size_t(L.blocksX)), sumG(sumR.size()), sumB(sumR.size());
+    // Each pixel's change in the block row since the last frame, row after row: signed and
+    // weighted by Rec. 709's luminance weights (in 64ths), and summed whichever way.
+    std::vector<int16_t> codeDelta(rowBytes), brighter(width * size_t(bs));
+    std::vector<uint16_t> change(width * size_t(bs));
+    std::vector<int16_t> brighterOne(size_t(bs) * size_t(bs));
+    std::vector<uint16_t> changeOne(size_t(bs) * size_t(bs));
+    for (int by = rows.first; by < rows.end; ++by) {
+        std::fill(sumR.begin(), sumR.end(), 0.0f);
+        std::fill(sumG.begin(), sumG.end(), 0.0f);
+        std::fill(sumB.begin(), sumB.end(), 0.0f);
+        const int y0 = by * bs, y1 = std::min(L.height, y0 + bs);
+        for (int y = y0; y < y1; ++y) {
+            const unsigned char* row = rgb + size_t(y) * rowBytes;
+            unsigned char* old = a.previousFrame.data() + size_t(y) * rowBytes;
+            // Plain loops over the row, which the compiler makes vector code of; then the row
+            // is kept for the next frame.
+            for (size_t k = 0; k < rowBytes; ++k) codeDelta[k] = int16_t(int(row[k]) - int(old[k]));
+            int16_t* up = &brighter[size_t(y - y0) * width];
+            uint16_t* moved = &change[size_t(y - y0) * width];
+            for (size_t x = 0; x < width; ++x) {
+                const int16_t* e = &codeDelta[3 * x];
+                up[x] = int16_t(14 * e[0] + 46 * e[1] + 4 * e[2]);
+                moved[x] = uint16_t(std::abs(e[0]) + std::abs(e[1]) + std::abs(e[2]));
+            }
+            std::memcpy(old, row, rowBytes);
+            for (int bx = 0; bx < L.blocksX; ++bx) {
+                const int x0 = bx * bs, x1 = std::min(L.width, x0 + bs);
+                float r = 0.0f, g = 0.0f, b = 0.0f;
+                for (int x = x0; x < x1; ++x) {
+                    const unsigned char* p = row + size_t(x) * 3;
+                    r += lin[p[0]];
+                    g += lin[p[1]];
+                    b += lin[p[2]];
+                }
+                sumR[size_t(bx)] += r;
+                sumG[size_t(bx)] += g;
+                sumB[size_t(bx)] += b;
+            }
+        }
+
+        for (int bx = 0; bx < L.blocksX; ++bx) {
+            const int across = std::min(L.width, (bx + 1) * bs) - bx * bs;
+            const float pixels = float(across * (y1 - y0)), share = 1.0f / pixels;
+            const float R = sumR[size_t(bx)] * share, G = sumG[size_t(bx)] * share, B = sumB[size_t(bx)] * share;
+            const size_t i = size_t(by) * size_t(L.blocksX) + size_t(bx);
+            const float Y = luminanceOf(R, G, B);
+            result.luminance += double(Y) * pixels;
+            a.blockLuminance[i] = Y;
+            a.luminanceRing[now + i] = Y;
+            a.rednessRing[now + i] = rednessOf(R, G, B);
+            float* colour = &a.colourRing[(now + i) * 3];
+            colour[0] = R, colour[1] = G, colour[2] = B;
+            if (n == 0) continue;  // the first frame is where every block starts, not a change
+            const float previousY = a.luminanceRing[a.slotBase[1] + i];
+            const int count = across * (y1 - y0);
+            const int16_t* lighter = blockPixels(brighter, brighterOne, width, bx * bs, across, y1 - y0);
+            const BlockChange c = blockChange(lighter, count, Y >= previousY ? 1 : -1);
+            a.strengthRing[now + i] = c.strength;
+            a.coverRing[now + i] = c.cover;
+            const uint16_t* moved = blockPixels(change, changeOne, width, bx * bs, across, y1 - y0);
+            a.redCoverRing[now + i] = blockChange(moved, count, 1).cover;
+            followLuminance(a, i, Y, c.strength, result);
+            followRed(a, i, result);
+        }
+    }
+    return result;
+}
+
+// Every block read and followed; returns the frame's mean luminance. Reading every pixel
+// is most of the analysis, so the frame's top and bottom halves are read on two threads:
+// a video's decoder leaves a core idle part of the time.
+float analyseBlocks(FlashAnalyser& a, const unsigned char* rgb) {
+    const FrameLayout& L = a.layout;
+    const int middle = L.blocksY / 2;
+    const size_t blocks = size_t(L.blocksX) * size_t(L.blocksY);
+    for (int k = 0; k <= a.span; ++k) a.slotBase[size_t(k)] = size_t((a.frames + a.span + 1 - k) % (a.span + 1)) * blocks;
+    RowsResult top;
+    std::thread upper([&] { top = analyseRows(a, rgb, {0, middle}); });
+    const RowsResult bottom = analyseRows(a, rgb, {middle, L.blocksY});
+    upper.join();
+    for (int r = 0; r < 3; ++r)
+        if (top.moved[r] || bottom.moved[r]) a.latestTransition[r] = a.frames;
+    return float((top.luminance + bottom.luminance) / (double(L.width) * L.height));
+}
+
+inline void recordTransition(Tracker& t, int direction, long frame, float share, double fps) {
+    // Flicker too fast to see as flashes: the run since the last transition this way fuses.
+    if (t.stored >= 2) {
+        const int beforeLast = (t.newest + kTransitionMemory - 1) % kTransitionMemory;
+        if (double(frame - t.frames[beforeLast]) <= kFusedSeconds * fps + 1e-9) {
+            t.newest = uint8_t(beforeLast);
+            --t.stored;
+            t.direction = direction;
+            return;
+        }
+    }
     t.direction = direction;
     t.newest = uint8_t((t.newest + 1) % kTransitionMemory);
     t.frames[t.newest] = int32_t(frame);
@@ -179,7 +527,7 @@ inline void recordTransition(Tracker& t, int direction, long frame, float share)
 }
 
 // Transitions within the one second that ends with this frame, the frame a second
-// back excluded; `share` gets the smallest share of the window any of them moved.
+// back excluded; `share` gets the smallest share of the area any of them moved.
 inline int transitionsInLastSecond(const Tracker& t, long frame, double fps, float& share) {
     int count = 0;
     share = 1.0f;
@@ -193,146 +541,112 @@ inline int transitionsInLastSecond(const Tracker& t, long frame, double fps, flo
     return count;
 }
 
-} // namespace
-
-// =================================================================================
-// [analysis]
-// =================================================================================
-
-FlashAnalyser makeAnalyser(const FrameLayout& layout, double fps) {
-    FlashAnalyser a;
-    a.layout = layout;
-    a.fps = fps;
-    const size_t blocks = size_t(layout.blocksX) * size_t(layout.blocksY);
-    a.blockLuminanceRuns.assign(blocks, BlockTracker());
-    a.blockRedRuns.assign(blocks, BlockTracker());
-    a.luminance.assign(layout.windows.size(), Tracker());
-    a.redness.assign(layout.windows.size(), Tracker());
-    a.blockLuminance.assign(blocks, 0.0f);
-    a.blockRed.assign(blocks, 0.0f);
-    a.stripes.assign(layout.windows.size(), WindowStripes());
-    return a;
-}
-
-namespace {
-
-// Block means of luminance and the red measure over the block rows [firstRow, endRow);
-// returns their luminance summed over every pixel.
-double blockMeansOfRows(FlashAnalyser& a, const unsigned char* rgb, int firstRow, int endRow) {
-    const FrameLayout& L = a.layout;
-    const ColourTables& t = colourTables();
-    const int bs = L.blockSide;
-    std::vector<float> sumY(static_cast<size_t>(L.blocksX)), sumRed(static_cast<size_t>(L.blocksX));
-    double total = 0.0;
-    for (int by = firstRow; by < endRow; ++by) {
-        std::fill(sumY.begin(), sumY.end(), 0.0f);
-        std::fill(sumRed.begin(), sumRed.end(), 0.0f);
-        const int y0 = by * bs, y1 = std::min(L.height, y0 + bs);
-        for (int y = y0; y < y1; ++y) {
-            const unsigned char* row = rgb + size_t(y) * size_t(L.width) * 3;
-            for (int bx = 0; bx < L.blocksX; ++bx) {
-                const int x0 = bx * bs, x1 = std::min(L.width, x0 + bs);
-                float ySum = 0.0f, redSum = 0.0f;
-                for (int x = x0; x < x1; ++x) {
-                    const unsigned char* p = row + size_t(x) * 3;
-                    const float R = t.linear[p[0]], G = t.linear[p[1]], B = t.linear[p[2]];
-                    ySum += t.weightedR[p[0]] + t.weightedG[p[1]] + t.weightedB[p[2]];
-                    // A select, not a branch: reddish and other pixels mix unpredictably.
-                    redSum += R > 0.0f && R >= kRedOverOthers * (G + B) ? R - G - B : 0.0f;
-                }
-                sumY[size_t(bx)] += ySum;
-                sumRed[size_t(bx)] += redSum;
-            }
-        }
-        for (int bx = 0; bx < L.blocksX; ++bx) {
-            const int pixels = (std::min(L.width, (bx + 1) * bs) - bx * bs) * (y1 - y0);
-            const size_t i = size_t(by) * size_t(L.blocksX) + size_t(bx);
-            a.blockLuminance[i] = sumY[size_t(bx)] / float(pixels);
-            a.blockRed[i] = sumRed[size_t(bx)] * kRedScale / float(pixels);
-            total += sumY[size_t(bx)];
-        }
-    }
-    return total;
-}
-
-// Block means of the whole frame; returns the frame's mean luminance. Reading every pixel
-// is most of the analysis, so the frame's top and bottom halves are read on two threads:
-// a video's decoder leaves a core idle part of the time.
-float blockMeans(FlashAnalyser& a, const unsigned char* rgb) {
-    const FrameLayout& L = a.layout;
-    const int middle = L.blocksY / 2;
-    double top = 0.0;
-    std::thread upper([&] { top = blockMeansOfRows(a, rgb, 0, middle); });
-    const double bottom = blockMeansOfRows(a, rgb, middle, L.blocksY);
-    upper.join();
-    return float((top + bottom) / (double(L.width) * L.height));
-}
-
-// Tracks every block, then makes each window's transition when enough of its blocks made
-// theirs together.
-void trackWindows(FlashAnalyser& a, const std::vector<float>& values, std::vector<BlockTracker>& blocks,
-                  std::vector<Tracker>& windows, float limit, bool general) {
-    const FrameLayout& L = a.layout;
-    const long together = std::max(1L, std::lround(kTogetherSeconds * a.fps));
-    const int cellsX = int(L.cellEdgesX.size()) - 1, cellsY = int(L.cellEdgesY.size()) - 1;
-    std::vector<int> up(size_t(cellsX) * size_t(cellsY), 0), down(up.size(), 0);
-    bool any = false;
-    for (int by = 0; by < L.blocksY; ++by) {
-        const size_t first = size_t(by) * size_t(L.blocksX);
-        const size_t cellRow = size_t(L.cellOfRow[size_t(by)]) * size_t(cellsX);
-        for (int bx = 0; bx < L.blocksX; ++bx) {
-            BlockTracker& t = blocks[first + size_t(bx)];
-            trackBlock(t, values[first + size_t(bx)], a.frames, limit, general);
-            if (t.latest < 0 || a.frames - t.latest >= together) continue;
-            any = true;
-            const size_t cell = cellRow + size_t(L.cellOfColumn[size_t(bx)]);
-            (t.latestWay > 0 ? up : down)[cell]++;
-        }
-    }
-    if (!any) return;
-    for (size_t w = 0; w < L.windows.size(); ++w) {
-        int rising = 0, falling = 0;
-        const Rect& wc = L.windowCells[w];
-        for (int cy = wc.y0; cy < wc.y1; ++cy)
-            for (int cx = wc.x0; cx < wc.x1; ++cx) {
-                rising += up[size_t(cy) * size_t(cellsX) + size_t(cx)];
-                falling += down[size_t(cy) * size_t(cellsX) + size_t(cx)];
-            }
-        const Rect& win = L.windows[w];
-        const float blocksIn = float(win.x1 - win.x0) * float(win.y1 - win.y0);
-        const float riseShare = float(rising) / blocksIn, fallShare = float(falling) / blocksIn;
-        Tracker& t = windows[w];
-        if (riseShare > float(kAreaShare) && t.direction != 1) recordTransition(t, 1, a.frames, riseShare);
-        else if (fallShare > float(kAreaShare) && t.direction != -1) recordTransition(t, -1, a.frames, fallShare);
-    }
-}
-
-struct WindowCount {
-    int transitions = 0;  // the most transitions in the last second of any window
-    float area = 0.0f;    // the share of that window they moved
-    size_t window = 0;
+// The blocks whose transition under a rule falls within kTogetherSeconds, as summed-area
+// tables of their cover, one rising and one falling, with their totals and the block rows
+// and columns they span.
+struct Together {
+    std::vector<float> up, down;
+    float totalUp = 0.0f, totalDown = 0.0f;
+    Rect span;
 };
 
-WindowCount worstWindow(const FlashAnalyser& a, const std::vector<Tracker>& trackers) {
-    WindowCount worst;
-    for (size_t w = 0; w < trackers.size(); ++w) {
-        float share = 0.0f;
-        const int n = transitionsInLastSecond(trackers[w], a.frames, a.fps, share);
-        if (n > worst.transitions || (n == worst.transitions && n > 0 && share > worst.area)) {
-            worst.transitions = n;
-            worst.area = share;
-            worst.window = w;
+void togetherTables(const FlashAnalyser& a, const std::vector<BlockTransition>& transitions, Together& t) {
+    const FrameLayout& L = a.layout;
+    const long together = long(std::floor(kTogetherSeconds * a.fps + 1e-9));
+    const size_t stride = size_t(L.blocksX) + 1;
+    t.up.assign(stride * (size_t(L.blocksY) + 1), 0.0f);
+    t.down.assign(t.up.size(), 0.0f);
+    t.span = {L.blocksX, L.blocksY, 0, 0};
+    for (int by = 0; by < L.blocksY; ++by) {
+        float rowUp = 0.0f, rowDown = 0.0f;
+        const size_t first = size_t(by) * size_t(L.blocksX);
+        const size_t above = size_t(by) * stride, here = above + stride;
+        for (int bx = 0; bx < L.blocksX; ++bx) {
+            const BlockTransition& b = transitions[first + size_t(bx)];
+            if (b.frame >= 0 && a.frames - b.frame <= together && b.cover > 0.0f) {
+                (b.way > 0 ? rowUp : rowDown) += b.cover;
+                t.span = {std::min(t.span.x0, bx), std::min(t.span.y0, by), std::max(t.span.x1, bx + 1),
+                          std::max(t.span.y1, by + 1)};
+            }
+            t.up[here + size_t(bx) + 1] = t.up[above + size_t(bx) + 1] + rowUp;
+            t.down[here + size_t(bx) + 1] = t.down[above + size_t(bx) + 1] + rowDown;
         }
     }
+    t.totalUp = t.up.back();
+    t.totalDown = t.down.back();
+}
+
+inline float rectSum(const std::vector<float>& table, size_t stride, int x, int y, int w, int h) {
+    const size_t top = size_t(y) * stride, bottom = size_t(y + h) * stride;
+    return table[bottom + size_t(x + w)] - table[top + size_t(x + w)] - table[bottom + size_t(x)] +
+           table[top + size_t(x)];
+}
+
+// Each position's transition, where the blocks that moved together cover enough of it.
+// Only positions that overlap those blocks can, and none can when all of them together
+// would not cover enough of one.
+void trackPositions(const FlashAnalyser& a, AreaTrackers& area, const Together& together,
+                    std::vector<Tracker>& trackers, std::vector<uint32_t>& active, std::vector<uint8_t>& isActive) {
+    const float blocksIn = float(area.sideX) * float(area.sideY);
+    const float enough = float(kAreaShare) * blocksIn;
+    if (together.totalUp <= enough && together.totalDown <= enough) return;
+    const size_t stride = size_t(a.layout.blocksX) + 1;
+    const Rect& s = together.span;
+    const int x0 = std::max(0, s.x0 - area.sideX + 1), x1 = std::min(area.positionsX, s.x1);
+    const int y0 = std::max(0, s.y0 - area.sideY + 1), y1 = std::min(area.positionsY, s.y1);
+    for (int py = y0; py < y1; ++py)
+        for (int px = x0; px < x1; ++px) {
+            const float rise = rectSum(together.up, stride, px, py, area.sideX, area.sideY);
+            const float fall = rectSum(together.down, stride, px, py, area.sideX, area.sideY);
+            const size_t p = size_t(py) * size_t(area.positionsX) + size_t(px);
+            Tracker& t = trackers[p];
+            int way = 0;
+            if (rise > enough && t.direction != 1) way = 1;
+            else if (fall > enough && t.direction != -1) way = -1;
+            if (way == 0) continue;
+            recordTransition(t, way, a.frames, (way > 0 ? rise : fall) / blocksIn, a.fps);
+            if (!isActive[p]) {
+                isActive[p] = 1;
+                active.push_back(uint32_t(p));
+            }
+        }
+}
+
+struct AreaCount {
+    int transitions = 0;  // the most transitions in the last second of any position
+    float area = 0.0f;    // the share of that position's area they moved
+    uint32_t position = 0;
+};
+
+// The worst position; positions with nothing left in the last second leave the list.
+AreaCount worstPosition(const FlashAnalyser& a, const std::vector<Tracker>& trackers, std::vector<uint32_t>& active,
+                        std::vector<uint8_t>& isActive) {
+    AreaCount worst;
+    size_t kept = 0;
+    for (uint32_t p : active) {
+        float share = 0.0f;
+        const int n = transitionsInLastSecond(trackers[p], a.frames, a.fps, share);
+        if (n == 0) {
+            isActive[p] = 0;
+            continue;
+        }
+        active[kept++] = p;
+        if (n > worst.transitions || (n == worst.transitions && share > worst.area)) {
+            worst.transitions = n;
+            worst.area = share;
+            worst.position = p;
+        }
+    }
+    active.resize(kept);
     return worst;
 }
 
 // So that whoever mends the content knows where on the screen to look.
-Rect windowPixels(const FrameLayout& L, const WindowCount& count) {
-    if (count.transitions == 0 || L.windows.empty()) return Rect();
-    const Rect& w = L.windows[count.window];
-    return {w.x0 * L.blockSide, w.y0 * L.blockSide, std::min(L.width, w.x1 * L.blockSide),
-            std::min(L.height, w.y1 * L.blockSide)};
+Rect positionPixels(const FrameLayout& L, const AreaTrackers& area, const AreaCount& count) {
+    if (count.transitions == 0) return Rect();
+    const int px = int(count.position % uint32_t(area.positionsX)), py = int(count.position / uint32_t(area.positionsX));
+    return {px * L.blockSide, py * L.blockSide, std::min(L.width, (px + area.sideX) * L.blockSide),
+            std::min(L.height, (py + area.sideY) * L.blockSide)};
 }
 
 Level levelOf(int transitions) {
@@ -346,38 +660,51 @@ Level levelOf(int transitions) {
 FrameFigures analyseFrame(FlashAnalyser& a, const unsigned char* rgb) {
     FrameFigures f;
     f.time = double(a.frames) / a.fps;
-    f.meanLuminance = blockMeans(a, rgb);
-
-    if (a.frames == 0) {
-        // The first frame is where every block starts, not a change.
-        for (size_t i = 0; i < a.blockLuminance.size(); ++i) {
-            a.blockLuminanceRuns[i].level = a.blockLuminance[i];
-            a.blockRedRuns[i].level = a.blockRed[i];
-        }
-    } else {
-        trackWindows(a, a.blockLuminance, a.blockLuminanceRuns, a.luminance, kFlashChange, true);
-        trackWindows(a, a.blockRed, a.blockRedRuns, a.redness, kRedChange, false);
-    }
-
-    const WindowCount general = worstWindow(a, a.luminance);
-    const WindowCount red = worstWindow(a, a.redness);
-    f.flashesPerSecond = general.transitions * 0.5f;
-    f.flashArea = general.area;
-    f.redPerSecond = red.transitions * 0.5f;
-    f.redArea = red.area;
-    f.flashWindow = windowPixels(a.layout, general);
-    f.redWindow = windowPixels(a.layout, red);
-    f.general = levelOf(general.transitions);
-    f.red = levelOf(red.transitions);
+    f.meanLuminance = analyseBlocks(a, rgb);
 
     // A frame's figures hold for its whole interval, so a run of frames lasts until the
     // last one's interval ends.
     const double frameEnd = double(a.frames + 1) / a.fps;
-    if (f.general != Level::pass || f.red != Level::pass) {
-        if (a.flashingSince < 0.0) a.flashingSince = f.time;
-        f.extended = frameEnd - a.flashingSince > kExtendedSeconds + 1e-9;
-    } else {
-        a.flashingSince = -1.0;
+    // Each rule's tables once, and only while some block made a transition recently enough.
+    const long recent = long(std::floor(kTogetherSeconds * a.fps + 1e-9));
+    const std::vector<BlockTransition>* transitions[3] = {&a.traceTransitions, &a.classicTransitions,
+                                                          &a.redTransitions};
+    Together together[3];
+    bool made[3] = {false, false, false};
+    auto tables = [&](Rule rule) -> const Together* {
+        if (a.latestTransition[rule] < 0 || a.frames - a.latestTransition[rule] > recent) return nullptr;
+        if (!made[rule]) togetherTables(a, *transitions[rule], together[rule]);
+        made[rule] = true;
+        return &together[rule];
+    };
+    for (AreaTrackers& area : a.areas) {
+        if (const Together* t = tables(area.brightContrast ? traceRule : classicRule))
+            trackPositions(a, area, *t, area.luminance, area.activeLuminance, area.isActiveLuminance);
+        if (const Together* t = tables(redRule))
+            trackPositions(a, area, *t, area.redness, area.activeRed, area.isActiveRed);
+        const AreaCount general = worstPosition(a, area.luminance, area.activeLuminance, area.isActiveLuminance);
+        const AreaCount red = worstPosition(a, area.redness, area.activeRed, area.isActiveRed);
+        StandardFigures figures;
+        figures.flashesPerSecond = general.transitions * 0.5f;
+        figures.flashArea = general.area;
+        figures.redPerSecond = red.transitions * 0.5f;
+        figures.redArea = red.area;
+        figures.flashWindow = positionPixels(a.layout, area, general);
+        figures.redWindow = positionPixels(a.layout, area, red);
+        figures.general = levelOf(general.transitions);
+        figures.red = levelOf(red.transitions);
+        if (figures.general != Level::pass || figures.red != Level::pass) {
+            if (area.flashingSince < 0.0) area.flashingSince = f.time;
+            figures.extended = frameEnd - area.flashingSince > kExtendedSeconds + 1e-9;
+        } else {
+            area.flashingSince = -1.0;
+        }
+        for (int s = 0; s < kStandardCount; ++s) {
+            if (!judges(a.judged, Standard(s)) || kRules[s].area != area.kind) continue;
+            f.standards[s] = figures;
+            f.standards[s].extended = figures.extended && kRules[s].extended;
+            if (!kRules[s].redLimit && figures.red == Level::fail) f.standards[s].red = Level::warning;
+        }
     }
 
     const StripeFigures stripes = findStripes(a);

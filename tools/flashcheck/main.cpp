@@ -1,9 +1,11 @@
 // flashcheck: the photosensitivity check of a video file, or of the demo's own frames
-// drawn at 1920 x 1080 and 60 fps through the tools' shared start-up. Prints one verdict
-// line and writes the per-frame CSV, the JSON summary and the SVG plot.
+// drawn at 1920 x 1080 and 60 fps through the tools' shared start-up, under each standard
+// it judges. Prints one verdict line a standard and writes the per-frame CSV, the JSON
+// summary and the SVG plot.
 //   flashcheck [options] VIDEO
 //   flashcheck --demo [--from A] [--to B] [options]
-// Exit status: 0 pass (warnings allowed), 1 fail, 2 unreadable file or bad option.
+// Exit status: 0 every judged standard passes (warnings allowed), 1 one fails, 2 unreadable
+// file or bad option.
 #include "flashcheck.h"
 #include "video.h"
 #include "app/timeline.h"
@@ -39,6 +41,7 @@ struct Options {
     std::string out;              // prefix of the three files
     std::string stage = FLASHCHECK_DEFAULT_STAGE;
     bool wholeFrame = false;
+    StandardSet standards = kAllStandards;
     bool quiet = false;
     bool help = false;
 };
@@ -46,8 +49,10 @@ struct Options {
 const char* const kUsage =
     "usage: flashcheck [options] VIDEO\n"
     "       flashcheck --demo [--from A] [--to B] [options]\n"
-    "Checks every frame for general and red flashes over any 10-degree window (416 x 416\n"
-    "at 1920 x 1080), flashing longer than 5 s and regular stripes.\n"
+    "Checks every frame for general and red flashes, flashing longer than 5 s and regular\n"
+    "stripes, under five standards: trace (TRACE 2024, any 416 x 416 window at 1920 x 1080),\n"
+    "wcag (WCAG 2.2, any 341 x 256 field), ofcom (Ofcom 2017), itu (ITU-R BT.1702) and iso\n"
+    "(ISO 9241-391), the last three over a quarter of the screen.\n"
     "  --demo            the demo's own frames, drawn at 1920x1080 (needs a display)\n"
     "  --from A, --to B  demo seconds to check with --demo (default -13 to 265)\n"
     "  --fps N           frames per second drawn with --demo (default 60)\n"
@@ -56,10 +61,12 @@ const char* const kUsage =
     "                    (make video's files start at -13)\n"
     "  --out PREFIX      write PREFIX.csv, PREFIX.json and PREFIX.svg (default: beside\n"
     "                    the video, or build/flashcheck/demo)\n"
-    "  --whole-frame     one window over the whole frame, as a whole-frame analyser\n"
-    "                    sees it (for comparison only)\n"
+    "  --standard LIST   judge only these, e.g. trace,wcag (default: all five)\n"
+    "  --whole-frame     every area the whole frame, as a whole-frame analyser sees it\n"
+    "                    (for comparison only)\n"
     "  --quiet           no progress lines\n"
-    "Exit status: 0 pass (warnings allowed), 1 fail, 2 unreadable file or bad option.\n";
+    "Exit status: 0 every judged standard passes (warnings allowed), 1 one fails,\n"
+    "2 unreadable file or bad option.\n";
 
 bool readNumber(const std::string& text, double& value) {
     char* end = nullptr;
@@ -98,6 +105,10 @@ bool parseOptions(int argc, char** argv, Options& o, std::string& error) {
         else if (arg == "--out") ok = value(o.out);
         else if (arg == "--stage") ok = value(o.stage);
         else if (arg == "--whole-frame") o.wholeFrame = true;
+        else if (arg == "--standard") {
+            std::string list;
+            ok = value(list) && parseStandards(list, o.standards, error);
+        }
         else if (arg == "--quiet") o.quiet = true;
         else if (!arg.empty() && arg[0] == '-') {
             error = "unknown option '" + arg + "'";
@@ -180,7 +191,7 @@ int checkVideo(const Options& o, Run& run) {
         std::fprintf(stderr, "flashcheck: %s\n", error.c_str());
         return 2;
     }
-    FlashAnalyser analyser = makeAnalyser(layoutFor(o, info.width, info.height), info.fps);
+    FlashAnalyser analyser = makeAnalyser(layoutFor(o, info.width, info.height), info.fps, o.standards);
     ReadAhead ahead;
     startReadAhead(ahead, reader, kFramesAhead);
     while (const unsigned char* rgb = nextFrame(ahead)) {
@@ -217,7 +228,7 @@ int checkDemo(const Options& o, Run& run) {
     run.height = kFrameHeight;
     run.fps = o.fps;
     const long count = long(std::ceil((o.to - o.from) * o.fps - 1e-6));
-    FlashAnalyser analyser = makeAnalyser(layoutFor(o, kFrameWidth, kFrameHeight), o.fps);
+    FlashAnalyser analyser = makeAnalyser(layoutFor(o, kFrameWidth, kFrameHeight), o.fps, o.standards);
     // Off screen, as the stills and the preview draw: the same pixels whatever window we got.
     FrameTarget target = makeFrameTarget();
     Progress progress;
@@ -276,7 +287,7 @@ int main(int argc, char** argv) {
 
     const bool demoTimes = o.demo || o.startsAtGiven;
     const SceneWindowOf windowOf = demoTimes ? sceneWindowOfDemoTime : nullptr;
-    const std::vector<Stretch> stretches = nonPassingStretches(run.frames, run.fps, windowOf);
+    const std::vector<Stretch> stretches = nonPassingStretches(run.frames, run.fps, windowOf, o.standards);
     std::vector<PlotBand> bands;
     if (demoTimes)
         for (int w = 0; w < kTimelineWindowCount; ++w)
@@ -285,12 +296,13 @@ int main(int argc, char** argv) {
     const std::string title = "flashcheck: " + (o.demo ? std::string("the demo's frames") : o.video) +
                               (o.wholeFrame ? " (whole frame)" : "");
     const bool written =
-        writeFile(prefix + ".csv", frameTable(run.frames, windowOf)) &&
+        writeFile(prefix + ".csv", frameTable(run.frames, windowOf, o.standards)) &&
         writeFile(prefix + ".json", summaryJson(source, run.fps, run.width, run.height, run.frames,
-                                                stretches, windowOf, run.analysisSeconds)) &&
-        writeFile(prefix + ".svg", flashPlotSvg(run.frames, stretches, bands, title));
+                                                stretches, windowOf, run.analysisSeconds, o.standards)) &&
+        writeFile(prefix + ".svg", flashPlotSvg(run.frames, stretches, bands, title, o.standards));
 
-    std::printf("%s\n", verdictLine(stretches, run.frames, run.fps).c_str());
+    for (const std::string& line : verdictLines(stretches, run.frames, run.fps, o.standards))
+        std::printf("%s\n", line.c_str());
     if (!o.quiet) {
         const double videoSeconds = double(run.frames.size()) / run.fps;
         std::fprintf(stderr,
@@ -304,5 +316,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "flashcheck: cannot write %s.csv, .json or .svg\n", prefix.c_str());
         return 2;
     }
-    return verdictStatus(stretches);
+    return verdictStatus(stretches, o.standards);
 }
