@@ -18,15 +18,17 @@ packages=(
   xvfb xauth libgl1 libglx-mesa0 libgl1-mesa-dri mesa-utils
   glslang-tools fonts-dejavu-core
   ffmpeg mpg123 libmpg123-dev
+  # the flash check's conformance suite is rendered with Debian's numpy and Pillow
+  python3-numpy python3-pil
 )
 release=
 web=
 if [ "${1:-}" = web ]; then
   web=1
-  # python3-pil: the browser tests compare pictures with /usr/bin/python3. The engines:
+  # The browser tests compare pictures with /usr/bin/python3 and Pillow. The engines:
   # Blink (chromium), Gecko (firefox-esr) and WebKit (webkit2gtk-driver: WebKitWebDriver,
   # with the MiniBrowser of libwebkit2gtk-4.1-0).
-  packages+=(emscripten chromium firefox-esr webkit2gtk-driver python3-pil nodejs)
+  packages+=(emscripten chromium firefox-esr webkit2gtk-driver nodejs)
   # NodeSource's nodejs carries npm; Debian's has it as a package of its own.
   command -v npm >/dev/null || packages+=(npm)
 fi

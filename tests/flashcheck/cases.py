@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The photosensitivity analyser's reference cases: short videos made here, frame by
 frame, through ffmpeg (lossless FFV1, or H.264 where a player's file is the point), and
-the verdict each must get.
+the verdict each must get, under each standard where they part.
 
     cases.py list                      the cases' names
     cases.py make DIR                  write every case's video into DIR
@@ -9,7 +9,8 @@ the verdict each must get.
     cases.py refuse FLASHCHECK DIR     what is not a video, or not an option, ends with 2
 
 A case passes when flashcheck's exit status is the expected one, its summary lists
-every kind of stretch the case must have and none it must not.
+every kind of stretch the case must have and none it must not, and each standard named
+in VERDICTS gives its verdict.
 """
 import json
 import os
@@ -90,6 +91,27 @@ def flashing_square(side, rate):
     return lambda t: frames[state(t)]
 
 
+def ramped(size, rate, fps, ramp_frames, low, high):
+    """Flashes at `rate` a second between two luminances, each change spread evenly over
+    `ramp_frames` frames."""
+    half = fps / (2 * rate)
+    def frame_at(t):
+        i = round(t * fps)
+        phase, rising = i % half, int(i // half) % 2 == 0
+        step = min(1.0, phase / ramp_frames)
+        y = low + (high - low) * (step if rising else 1.0 - step)
+        return uniform(size, (grey_with_luminance(y),) * 3)
+    return frame_at
+
+
+def corner_square(size, side, rate):
+    """A square in the frame's bottom right corner, flashing white and black on grey."""
+    state = on_off(rate)
+    frames = {on: square(size, (128, 128, 128), (255, 255, 255) if on else (0, 0, 0), side,
+                         size[0] - side, size[1] - side) for on in (True, False)}
+    return lambda t: frames[state(t)]
+
+
 def fade(size, seconds):
     return lambda t: uniform(size, (round(255 * min(1.0, t / seconds)),) * 3)
 
@@ -114,25 +136,49 @@ CASES = {
                                   flashing(SMALL, 10, (UNDER_HIGH,) * 3, (UNDER_LOW,) * 3), "ffv1",
                                   0, [], KINDS),
     "darker_state_bright_10_a_second": (SMALL, 60, 2.0,
-                                        flashing(SMALL, 10, WHITE, (BRIGHT_LOW,) * 3), "ffv1", 0,
-                                        [], KINDS),
+                                        flashing(SMALL, 10, WHITE, (BRIGHT_LOW,) * 3), "ffv1", 1,
+                                        ["general flash"], ["red flash", "pattern"]),
     "red_against_equal_grey": (SMALL, 60, 3.0,
                                flashing(SMALL, 4, (255, 0, 0), (RED_GREY,) * 3), "ffv1", 1,
                                ["red flash"], ["general flash", "pattern"]),
     "square_416_5_a_second": (FULL_HD, 30, 2.0, flashing_square(416, 5), "ffv1", 1,
                               ["general flash"], ["pattern"]),
-    "square_200_5_a_second": (FULL_HD, 30, 2.0, flashing_square(200, 5), "ffv1", 0, [], KINDS),
+    "square_200_5_a_second": (FULL_HD, 30, 2.0, flashing_square(200, 5), "ffv1", 1,
+                              ["general flash"], ["red flash", "pattern"]),
     "fade_over_two_seconds": (SMALL, 60, 3.0, fade(SMALL, 2.0), "ffv1", 0, [], KINDS),
     "flash_2_5_a_second_7_seconds": (SMALL, 30, 7.0, flashing(SMALL, 2.5, GREY, BLACK), "ffv1", 1,
                                    ["extended flashing"], ["general flash"]),
     "stripes_20_moving": (SMALL, 60, 1.2, moving_stripes(SMALL, 20, 15), "ffv1", 1,
                           ["pattern"], ["general flash", "warning"]),
     "stripes_4_moving": (SMALL, 60, 1.2, moving_stripes(SMALL, 4, 15), "ffv1", 0, [], KINDS),
+    # 7.5 changes of 0.24 a second: spread over 3 frames at 60 fps (50 ms) they are
+    # flashes; over all 8 frames of each half cycle (never 0.10 within 66 ms), a glow.
+    "ramped_50ms_60fps": (SMALL, 60, 2.0, ramped(SMALL, 3.75, 60, 3, 0.05, 0.29), "ffv1", 1,
+                          ["general flash"], ["red flash"]),
+    "ramped_133ms_60fps": (SMALL, 60, 2.0, ramped(SMALL, 3.75, 60, 8, 0.05, 0.29), "ffv1", 0,
+                           [], KINDS),
+    # At 720p the window is 277 x 277: a 200 x 200 square in the corner is half of one.
+    "corner_square_720p": ((1280, 720), 60, 2.0, corner_square((1280, 720), 200, 5), "ffv1", 1,
+                           ["general flash"], ["red flash", "pattern"]),
+}
+
+# Where the standards part: above 0.80 only TRACE weighs contrast; a 200 x 200 square is
+# under a quarter of TRACE's window but near half of WCAG's field and a sliver of the
+# screen; flashing for seconds and stripes are the broadcast rules' alone.
+BROADCAST_PASS = {"ofcom": "pass", "itu": "pass", "iso": "pass"}
+VERDICTS = {
+    "darker_state_bright_10_a_second": dict(BROADCAST_PASS, trace="fail", wcag="pass"),
+    "square_200_5_a_second": dict(BROADCAST_PASS, trace="pass", wcag="fail"),
+    "square_416_5_a_second": dict(BROADCAST_PASS, trace="fail", wcag="fail"),
+    "flash_2_5_a_second_7_seconds": {"trace": "pass with warnings", "wcag": "pass with warnings",
+                                     "ofcom": "fail", "itu": "fail", "iso": "fail"},
+    "stripes_20_moving": {"trace": "pass", "wcag": "pass", "ofcom": "fail", "itu": "fail", "iso": "fail"},
+    "corner_square_720p": dict(BROADCAST_PASS, trace="fail", wcag="fail"),
 }
 
 # Where a case flashes, when in one place (x, y, width, height): the window a stretch
 # names must cover more than a quarter of it.
-FLASHING_AT = {"square_416_5_a_second": (701, 333, 416, 416)}
+FLASHING_AT = {"square_416_5_a_second": (701, 333, 416, 416), "corner_square_720p": (1080, 520, 200, 200)}
 
 
 def covers_a_quarter(window, area):
@@ -169,8 +215,9 @@ def check(flashcheck, directory, name):
     run = subprocess.run([flashcheck, "--quiet", "--out", prefix, video_path(directory, name)],
                          capture_output=True, text=True)
     print(run.stdout + run.stderr, end="")
-    with open(prefix + ".json") as summary:
-        stretches = json.load(summary)["stretches"]
+    with open(prefix + ".json") as text:
+        summary = json.load(text)
+    stretches = summary["stretches"]
     kinds = {s["kind"] for s in stretches}
     faults = []
     if name in FLASHING_AT:
@@ -180,6 +227,8 @@ def check(flashcheck, directory, name):
         faults.append("exit status %d, expected %d" % (run.returncode, status))
     faults += ["no %s stretch" % k for k in must if k not in kinds]
     faults += ["a %s stretch it must not have" % k for k in must_not if k in kinds]
+    faults += ["%s: %s, expected %s" % (k, summary["standards"][k], v) for k, v in VERDICTS.get(name, {}).items()
+               if summary["standards"][k] != v]
     for fault in faults:
         print("%s: %s" % (name, fault))
     return 1 if faults else 0
@@ -192,6 +241,7 @@ def refuse(flashcheck, directory):
     tries = [([not_video], "cannot read"),
              ([os.path.join(directory, "missing.mp4")], "no such file"),
              (["--frames-per-second", "60", not_video], "unknown option"),
+             (["--standard", "trace,bbc", not_video], "unknown standard 'bbc'"),
              (["--demo", "--from", "44", "--to", "40"], "--to must come after --from")]
     faults = 0
     for args, message in tries:
