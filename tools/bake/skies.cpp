@@ -741,7 +741,7 @@ static void addCloud(Canvas& c, Vec2 at, float size, int seed) {
 // Relative luminances (linear light) of the duck city.
 constexpr float kTowerLuminance = 0.55f;  // every tower wall, whatever its hue
 constexpr float kHazeLuminance = 0.5f;    // what the haze pulls every colour towards
-constexpr float kHazeKeeps = 0.35f;       // of each colour's distance from it
+constexpr float kHazeKeeps = 0.2f;        // of each colour's distance from it
 
 Canvas bakeDuckCitySky(const Fonts&) {
     const int S = kCitySkySize;
