@@ -107,14 +107,6 @@ float relativeLuminance(int r, int g, int b) {
     return luminanceOf(linearFromCode(r), linearFromCode(g), linearFromCode(b));
 }
 
-bool saturatedRed(int r, int g, int b) {
-    return rednessOf(linearFromCode(r), linearFromCode(g), linearFromCode(b)) >= kRedShare;
-}
-
-void chromaticity(int r, int g, int b, float& u, float& v) {
-    chromaOf(linearFromCode(r), linearFromCode(g), linearFromCode(b), u, v);
-}
-
 // =================================================================================
 // [layout]
 // =================================================================================

@@ -241,9 +241,6 @@ StripeFigures findStripes(FlashAnalyser& analyser);
 float linearFromCode(int code);
 // Relative luminance of 8-bit sRGB.
 float relativeLuminance(int r, int g, int b);
-// Whether 8-bit sRGB is a saturated red, and its CIE 1976 u'v' chromaticity.
-bool saturatedRed(int r, int g, int b);
-void chromaticity(int r, int g, int b, float& u, float& v);
 
 // =================================================================================
 // [report]
