@@ -72,7 +72,7 @@ WRONG = {
         "(15.00% seen, plus 10.19% under f007): 11 within one second",),
 }
 # A "c" (count) pattern the same bytes as the "f" (fail) one of its number.
-SAME_AS_FAIL = ("trace", "the pattern is byte for byte the fail pattern of its number:")
+SAME_AS_FAIL = (("trace",), "the pattern is byte for byte the fail pattern of its number:")
 WRONG.update({
     ("trace24_30fps_01", "f001cr007"): SAME_AS_FAIL + ("cr007 = fr007, 7 alternating changes of 0.1003 (darker "
         "0.638) within 0.23 s over 26.6% of a 416 window; f006f017 fails the same two levels",),
@@ -197,7 +197,7 @@ def check(flashcheck, suite, work, set_name):
     names = [row["filename"] for row in rows]
     # A verdict that reads neither pass nor fail (one is cut to "s") is taken from the
     # set's own listing, which marks each video TRUE where it passes.
-    listed = {row["filename"]: "pass" if row["pass"] == "TRUE" else "fail" for row in rows}
+    listed = {row["filename"]: "pass" if row.get("pass") == "TRUE" else "fail" for row in rows}
     standards = tested(set_name)
     out = os.path.join(work, set_name)
     os.makedirs(out, exist_ok=True)
