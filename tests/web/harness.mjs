@@ -130,56 +130,81 @@ function freePort() {
   });
 }
 
+// A WebDriver call that has not answered in this long has stalled: WebKitWebDriver has
+// been seen to stop answering one call (a click, a navigation) at random.
+const kWebDriverCallTimeout = 120000;
+
 // W3C WebDriver over HTTP: WebKitWebDriver starts the MiniBrowser for the session and
-// drives its one window.
+// drives its one window. When a call stalls, the driver and its browser are started
+// afresh and the call fails as `stalled`, so that runCases tries the case once more.
 async function launchWebKit() {
-  const port = await freePort();
-  const driver = spawn('WebKitWebDriver', [`--port=${port}`], { stdio: 'ignore' });
-  const base = `http://127.0.0.1:${port}`;
+  let driver, base, at;
   const call = async (method, route, body) => {
     const response = await fetch(base + route, { method, headers: { 'Content-Type': 'application/json' },
-      body: body === undefined ? undefined : JSON.stringify(body) });
+      body: body === undefined ? undefined : JSON.stringify(body),
+      signal: AbortSignal.timeout(kWebDriverCallTimeout) });
     const answer = await response.json();
     if (!response.ok) throw new Error(`WebDriver ${method} ${route}: ${JSON.stringify(answer.value)}`);
     return answer.value;
   };
-  for (let i = 0; ; i += 1) {
-    const ready = await call('GET', '/status').then((v) => v.ready, () => false);
-    if (ready) break;
-    if (i === 100) throw new Error('WebKitWebDriver did not start in 10 s');
-    await sleep(100);
-  }
-  const session = await call('POST', '/session', { capabilities: { alwaysMatch: {
-    'webkitgtk:browserOptions': { binary: kMiniBrowser,
-      args: ['--automation'] } } } });
-  const at = `/session/${session.sessionId}`;
-  await call('POST', `${at}/timeouts`, { script: 600000, pageLoad: 60000 });
-  // The MiniBrowser opens at 1024 x 768 whatever its --geometry says.
-  await call('POST', `${at}/window/rect`, kWindow);
+  const start = async () => {
+    const port = await freePort();
+    driver = spawn('WebKitWebDriver', [`--port=${port}`], { stdio: 'ignore' });
+    base = `http://127.0.0.1:${port}`;
+    for (let i = 0; ; i += 1) {
+      const ready = await call('GET', '/status').then((v) => v.ready, () => false);
+      if (ready) break;
+      if (i === 100) throw new Error('WebKitWebDriver did not start in 10 s');
+      await sleep(100);
+    }
+    const session = await call('POST', '/session', { capabilities: { alwaysMatch: {
+      'webkitgtk:browserOptions': { binary: kMiniBrowser,
+        args: ['--automation'] } } } });
+    at = `/session/${session.sessionId}`;
+    await call('POST', `${at}/timeouts`, { script: 600000, pageLoad: 60000 });
+    // The MiniBrowser opens at 1024 x 768 whatever its --geometry says.
+    await call('POST', `${at}/window/rect`, kWindow);
+  };
+  const stop = async () => {
+    await call('DELETE', at).catch(() => {});
+    driver.kill();
+  };
+  const guarded = async (method, route, body) => {
+    try {
+      return await call(method, route, body);
+    } catch (error) {
+      // No answer in time, or the connection dropped without one (fetch's TypeError).
+      if (error.name !== 'TimeoutError' && !(error instanceof TypeError)) throw error;
+      driver.kill();
+      await start();
+      const stalled = new Error(`WebDriver ${method} ${route} stalled for ${kWebDriverCallTimeout / 1000} s; ` +
+        'the driver and its browser were started afresh');
+      stalled.stalled = true;
+      throw stalled;
+    }
+  };
+  await start();
   const page = {
     engine: 'webkit',
-    evaluate: (fn, ...args) => call('POST', `${at}/execute/sync`,
+    evaluate: (fn, ...args) => guarded('POST', `${at}/execute/sync`,
       { script: `return (${fn}).apply(null, arguments);`, args }),
-    goto: (url) => call('POST', `${at}/url`, { url }),
+    goto: (url) => guarded('POST', `${at}/url`, { url }),
     click: async (selector) => {
-      const element = await call('POST', `${at}/element`, { using: 'css selector', value: selector });
-      await call('POST', `${at}/element/${Object.values(element)[0]}/click`, {});
+      const element = await guarded('POST', `${at}/element`, { using: 'css selector', value: selector });
+      await guarded('POST', `${at}/element/${Object.values(element)[0]}/click`, {});
     },
     pressEscape: async () => {
       const escape = '\uE00C';
-      await call('POST', `${at}/actions`, { actions: [{ type: 'key', id: 'keyboard',
+      await guarded('POST', `${at}/actions`, { actions: [{ type: 'key', id: 'keyboard',
         actions: [{ type: 'keyDown', value: escape }, { type: 'keyUp', value: escape }] }] });
-      await call('DELETE', `${at}/actions`);
+      await guarded('DELETE', `${at}/actions`);
     },
-    close: () => call('POST', `${at}/url`, { url: 'about:blank' }),
+    close: () => guarded('POST', `${at}/url`, { url: 'about:blank' }),
   };
   return {
     engine: 'webkit',
     newPage: async () => page,
-    close: async () => {
-      await call('DELETE', at).catch(() => {});
-      driver.kill();
-    },
+    close: stop,
   };
 }
 
@@ -400,7 +425,14 @@ export async function runCases(cases) {
   for (const [name, body] of cases.filter(([n]) => only.test(n))) {
     const started = Date.now();
     try {
-      await body();
+      try {
+        await body();
+      } catch (error) {
+        // A driver that stalled says nothing of the page: the case runs once more.
+        if (!error.stalled) throw error;
+        console.log(`once more ${name}: ${error.message}`);
+        await body();
+      }
       console.log(`ok   ${name} (${((Date.now() - started) / 1000).toFixed(1)} s)`);
     } catch (error) {
       failed += 1;
