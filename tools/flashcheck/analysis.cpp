@@ -239,6 +239,7 @@ FlashAnalyser makeAnalyser(const FrameLayout& layout, double fps, StandardSet ju
     a.fps = fps;
     a.judged = judged;
     a.span = std::max(1, int(std::floor(kQualifyingSeconds * fps + 1e-9)));
+    a.together = int(std::floor(kTogetherSeconds * fps + 1e-9));
     a.slotBase.assign(size_t(a.span) + 1, 0);
     const size_t blocks = size_t(layout.blocksX) * size_t(layout.blocksY);
     const size_t ring = blocks * size_t(a.span + 1);
@@ -544,7 +545,6 @@ struct Together {
 
 void togetherTables(const FlashAnalyser& a, const std::vector<BlockTransition>& transitions, Together& t) {
     const FrameLayout& L = a.layout;
-    const long together = long(std::floor(kTogetherSeconds * a.fps + 1e-9));
     const size_t stride = size_t(L.blocksX) + 1;
     t.up.assign(stride * (size_t(L.blocksY) + 1), 0.0f);
     t.down.assign(t.up.size(), 0.0f);
@@ -555,7 +555,7 @@ void togetherTables(const FlashAnalyser& a, const std::vector<BlockTransition>& 
         const size_t above = size_t(by) * stride, here = above + stride;
         for (int bx = 0; bx < L.blocksX; ++bx) {
             const BlockTransition& b = transitions[first + size_t(bx)];
-            if (b.frame >= 0 && a.frames - b.frame <= together && b.cover > 0.0f) {
+            if (b.frame >= 0 && a.frames - b.frame <= a.together && b.cover > 0.0f) {
                 (b.way > 0 ? rowUp : rowDown) += b.cover;
                 t.span = {std::min(t.span.x0, bx), std::min(t.span.y0, by), std::max(t.span.x1, bx + 1),
                           std::max(t.span.y1, by + 1)};
@@ -658,13 +658,12 @@ FrameFigures analyseFrame(FlashAnalyser& a, const unsigned char* rgb) {
     // last one's interval ends.
     const double frameEnd = double(a.frames + 1) / a.fps;
     // Each rule's tables once, and only while some block made a transition recently enough.
-    const long recent = long(std::floor(kTogetherSeconds * a.fps + 1e-9));
     const std::vector<BlockTransition>* transitions[3] = {&a.traceTransitions, &a.classicTransitions,
                                                           &a.redTransitions};
     Together together[3];
     bool made[3] = {false, false, false};
     auto tables = [&](Rule rule) -> const Together* {
-        if (a.latestTransition[rule] < 0 || a.frames - a.latestTransition[rule] > recent) return nullptr;
+        if (a.latestTransition[rule] < 0 || a.frames - a.latestTransition[rule] > a.together) return nullptr;
         if (!made[rule]) togetherTables(a, *transitions[rule], together[rule]);
         made[rule] = true;
         return &together[rule];

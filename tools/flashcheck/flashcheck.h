@@ -216,6 +216,7 @@ struct FlashAnalyser {
     StandardSet judged = kAllStandards;
     long frames = 0;
     int span = 1;                      // frame steps within the qualifying time
+    int together = 0;                  // and within kTogetherSeconds
     std::vector<size_t> slotBase;      // where the rings hold this frame, the one before, ...
     // Per block: this frame's means, and the last span + 1 frames' in rings.
     std::vector<float> blockLuminance;
