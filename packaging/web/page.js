@@ -18,7 +18,7 @@
 // | play() after the click          | allowed (sticky activation) | allowed (sticky activation) | allowed once the element was loaded from a gesture | loads the element in the click, plays it when the program asks |
 // | element fullscreen from a click | granted            | granted            | granted on a desktop; the iPhone has none (video only); prefixed before Safari 16.4 | asks, prefixed where only that exists; a refusal plays in the page |
 // | Escape in fullscreen            | headless: reaches the page; a desktop Chrome leaves fullscreen | leaves fullscreen; the page never sees the key | as Gecko | ends a run on leaving fullscreen, and on the key   |
-// | leaving fullscreen at a run's end | not seen late    | not seen late      | can finish after Play again was clicked | ends a run only on leaving a fullscreen that run entered |
+// | leaving fullscreen at a run's end | not seen late    | not seen late      | can finish after Play again was clicked; at times enters without the change event | ends a run only on leaving a fullscreen that run entered, by the event or the granted request |
 // | pointer lock outside a click    | refused            | refused            | granted, and kept after the run | releases it at the end of a run, or Play again gets no clicks |
 'use strict';
 
@@ -253,7 +253,15 @@ async function play() {
   const fullscreen = stage.requestFullscreen || stage.webkitRequestFullscreen;
   if (fullscreen && !fullscreenElement()) {
     const result = fullscreen.call(stage);
-    if (result && result.catch) result.catch(() => {});
+    // WebKit at times grants the request without the change event that enters it; the
+    // granted promise is then the only sign that this run's fullscreen can be left.
+    // A grant that comes after its run ended says nothing of the next one.
+    const request = ++fullscreenRequest;
+    if (result && result.then) {
+      result.then(() => {
+        if (request === fullscreenRequest && fullscreenElement()) runEnteredFullscreen = true;
+      }, () => {});
+    }
   }
   const waiting = next;
   next = null;
@@ -294,6 +302,7 @@ function endRun(status) {
   current = null;
   audio.stop();
   runEnteredFullscreen = false;
+  fullscreenRequest += 1;
   leaveFullscreen();
   // An engine that granted the program's pointer lock keeps it past the run, and every
   // click would go to the old canvas instead of Play again.
@@ -309,6 +318,7 @@ function endRun(status) {
 // Only a fullscreen this run entered counts: leaving the last run's fullscreen can
 // finish after Play again was clicked (WebKit), and must not end the new run.
 let runEnteredFullscreen = false;
+let fullscreenRequest = 0;
 const fullscreenChanged = () => {
   if (fullscreenElement()) {
     runEnteredFullscreen = true;
