@@ -241,6 +241,7 @@ FlashAnalyser makeAnalyser(const FrameLayout& layout, double fps, StandardSet ju
     a.span = std::max(1, int(std::floor(kQualifyingSeconds * fps + 1e-9)));
     a.together = int(std::floor(kTogetherSeconds * fps + 1e-9));
     a.slotBase.assign(size_t(a.span) + 1, 0);
+    a.pixelBase.assign(size_t(a.span) + 1, 0);
     const size_t blocks = size_t(layout.blocksX) * size_t(layout.blocksY);
     const size_t ring = blocks * size_t(a.span + 1);
     a.blockLuminance.assign(blocks, 0.0f);
@@ -252,7 +253,7 @@ FlashAnalyser makeAnalyser(const FrameLayout& layout, double fps, StandardSet ju
     a.traceTransitions.assign(blocks, BlockTransition());
     a.classicTransitions.assign(blocks, BlockTransition());
     a.redTransitions.assign(blocks, BlockTransition());
-    a.previousFrame.assign(size_t(layout.width) * size_t(layout.height) * 3, 0);
+    a.pixelRing.assign(size_t(layout.width) * size_t(layout.height) * 3 * size_t(a.span + 1), 0);
     // One set of trackers per kind of area the judged standards use: the broadcast rules
     // share theirs.
     for (int s = 0; s < kStandardCount; ++s) {
@@ -309,18 +310,106 @@ struct Rings {
     size_t at(long f, size_t i) const { return base[frame - f] + i; }
 };
 
+// Marks a block's share of a frame not yet worked out (every share is 0 or more).
+constexpr float kUnknown = -1.0f;
+
+// How much of a block changed one way, from each pixel's own change v that way (for
+// luminance a signed, luminance-weighted change of its codes since the last frame; for
+// red the summed change of its codes, whichever way): `strength` is the share of the
+// strongest change the block as a whole made, so that the block's change over it is the
+// change of the part that moved; `cover` is the share of pixels that changed at least half
+// as much as the strongest, the moving part's area. Where a flat shape's edge crosses the
+// block, both are its share of the block, soft edges included (they blend in codes); where
+// an edge moves through it, only the side that changed the block's way counts.
+struct BlockChange {
+    float strength = 0.0f, cover = 0.0f;
+};
+
+// Block i's pixels in one frame and in the frame before it.
+struct BlockPixels {
+    const unsigned char* now;
+    const unsigned char* before;
+    size_t rowBytes;
+    int across, down;
+};
+
+BlockPixels blockPixels(const FlashAnalyser& a, long f, size_t i) {
+    const FrameLayout& L = a.layout;
+    const int x0 = int(i % size_t(L.blocksX)) * L.blockSide, y0 = int(i / size_t(L.blocksX)) * L.blockSide;
+    const size_t rowBytes = size_t(L.width) * 3, first = size_t(y0) * rowBytes + size_t(x0) * 3;
+    const size_t back = size_t(a.frames - f);
+    return {a.pixelRing.data() + a.pixelBase[back] + first, a.pixelRing.data() + a.pixelBase[back + 1] + first,
+            rowBytes, std::min(L.width - x0, L.blockSide), std::min(L.height - y0, L.blockSide)};
+}
+
+// A pixel's change towards the light, in Rec. 709's luminance weights (in 64ths) of its
+// codes, and its change in any direction, for red.
+inline int lighter(const unsigned char* p, const unsigned char* q) {
+    return 14 * (int(p[0]) - int(q[0])) + 46 * (int(p[1]) - int(q[1])) + 4 * (int(p[2]) - int(q[2]));
+}
+
+inline int changed(const unsigned char* p, const unsigned char* q) {
+    return std::abs(int(p[0]) - int(q[0])) + std::abs(int(p[1]) - int(q[1])) + std::abs(int(p[2]) - int(q[2]));
+}
+
+template <typename Change>
+BlockChange blockChange(const BlockPixels& b, int way, Change change) {
+    int strongest = 0, sum = 0;
+    for (int y = 0; y < b.down; ++y)
+        for (int x = 0; x < b.across; ++x) {
+            const size_t k = size_t(y) * b.rowBytes + size_t(x) * 3;
+            const int c = way * change(b.now + k, b.before + k);
+            strongest = std::max(strongest, c);
+            sum += std::max(c, 0);
+        }
+    if (strongest == 0) return {};
+    int moved = 0;
+    for (int y = 0; y < b.down; ++y)
+        for (int x = 0; x < b.across; ++x) {
+            const size_t k = size_t(y) * b.rowBytes + size_t(x) * 3;
+            moved += 2 * way * change(b.now + k, b.before + k) >= strongest;
+        }
+    const float count = float(b.across * b.down);
+    return {float(sum) / float(strongest) / count, float(moved) / count};
+}
+
+// Block i's share of frame f's luminance change, the way the block went then.
+void luminanceShares(FlashAnalyser& a, const Rings& r, long f, size_t i, float& strength, float& cover) {
+    const size_t at = r.at(f, i);
+    if (a.strengthRing[at] == kUnknown) {
+        const int way = a.luminanceRing[at] >= a.luminanceRing[r.at(f - 1, i)] ? 1 : -1;
+        const BlockChange c = blockChange(blockPixels(a, f, i), way, lighter);
+        a.strengthRing[at] = c.strength;
+        a.coverRing[at] = c.cover;
+    }
+    strength = a.strengthRing[at];
+    cover = a.coverRing[at];
+}
+
+float redCover(FlashAnalyser& a, const Rings& r, long f, size_t i) {
+    float& cover = a.redCoverRing[r.at(f, i)];
+    if (cover == kUnknown) cover = blockChange(blockPixels(a, f, i), 1, changed).cover;
+    return cover;
+}
+
 // The strongest change and the widest cover of block i over the frames after `from`.
-inline void changeSince(const FlashAnalyser& a, const Rings& r, size_t i, long from, float& strength, float& cover) {
+inline void changeSince(FlashAnalyser& a, const Rings& r, size_t i, long from, float& strength, float& cover) {
     strength = cover = 0.0f;
     for (long f = from + 1; f <= a.frames; ++f) {
-        strength = std::max(strength, a.strengthRing[r.at(f, i)]);
-        cover = std::max(cover, a.coverRing[r.at(f, i)]);
+        float s, c;
+        luminanceShares(a, r, f, i, s, c);
+        strength = std::max(strength, s);
+        cover = std::max(cover, c);
     }
 }
 
+// Neither rule counts a change under kFlashChange (TRACE's bright pairs need 0.10 at the
+// darker-state limit and more above it); a tenth off keeps float rounding clear of it.
+constexpr float kSmallestCounted = 0.9f * kFlashChange;
+
 // Luminance: a transition once the part of the block that moved has changed by the
 // critical difference within the qualifying time.
-inline void followLuminance(FlashAnalyser& a, size_t i, float Y, float strengthNow, RowsResult& result) {
+inline void followLuminance(FlashAnalyser& a, size_t i, float Y, int pixels, RowsResult& result) {
     const Rings r{a.slotBase.data(), a.frames};
     const long n = a.frames;
     BlockRun& run = a.luminanceRuns[i];
@@ -328,14 +417,21 @@ inline void followLuminance(FlashAnalyser& a, size_t i, float Y, float strengthN
         return;
     const long from = std::max<long>(n - a.span, run.start);
     const float ref = a.luminanceRing[r.at(from, i)];
+    const float change = std::fabs(Y - ref);
+    // A strength that is not 0 is at least one pixel's share of the block, so the part that
+    // moved changed by at most `change` times the pixels: most blocks of a moving picture
+    // stop here, before their pixels are looked at.
+    if (change * float(pixels) < kSmallestCounted) return;
+    float strengthNow, coverNow;
+    luminanceShares(a, r, n, i, strengthNow, coverNow);
     // The part that moved changed by at most this much, and neither rule counts less than
-    // kFlashChange: most blocks of a moving picture stop here.
-    if (std::fabs(Y - ref) < kFlashChange * strengthNow) return;
+    // kFlashChange.
+    if (change < kFlashChange * strengthNow) return;
     float strength, cover;
     changeSince(a, r, i, from, strength, cover);
     if (strength <= 0.0f) return;  // its pixels moved the other way, on the whole
     const float low = std::min(ref, Y);
-    const float high = low + std::fabs(Y - ref) / strength;
+    const float high = low + change / strength;
     if (!(run.counted & kTraceRule) && reachesTrace(low, high)) {
         run.counted |= kTraceRule;
         a.traceTransitions[i] = {int32_t(n), run.way, cover};
@@ -363,50 +459,14 @@ inline void followRed(FlashAnalyser& a, size_t i, RowsResult& result) {
     chromaOf(a.colourRing[is], a.colourRing[is + 1], a.colourRing[is + 2], u1, v1);
     if ((u1 - u0) * (u1 - u0) + (v1 - v0) * (v1 - v0) < kRedChroma * kRedChroma) return;
     float cover = 0.0f;
-    for (long f = from + 1; f <= n; ++f) cover = std::max(cover, a.redCoverRing[r.at(f, i)]);
+    for (long f = from + 1; f <= n; ++f) cover = std::max(cover, redCover(a, r, f, i));
     run.counted |= kRedRule;
     a.redTransitions[i] = {int32_t(n), run.way, cover};
     result.moved[redRule] = true;
 }
 
-// How much of a block changed one way, from each pixel's own change v that way (for
-// luminance a signed, luminance-weighted change of its codes since the last frame; for
-// red the summed change of its codes, whichever way): `strength` is the share of the
-// strongest change the block as a whole made, so that the block's change over it is the
-// change of the part that moved; `cover` is the share of pixels that changed at least half
-// as much as the strongest, the moving part's area. Where a flat shape's edge crosses the
-// block, both are its share of the block, soft edges included (they blend in codes); where
-// an edge moves through it, only the side that changed the block's way counts.
-struct BlockChange {
-    float strength = 0.0f, cover = 0.0f;
-};
-
-template <typename T>
-inline BlockChange blockChange(const T* v, int count, int way) {
-    int strongest = 0, sum = 0;
-    for (int k = 0; k < count; ++k) {
-        const int c = way * int(v[k]);
-        strongest = std::max(strongest, c);
-        sum += std::max(c, 0);
-    }
-    if (strongest == 0) return {};
-    int moved = 0;
-    for (int k = 0; k < count; ++k) moved += 2 * way * int(v[k]) >= strongest;
-    return {float(sum) / float(strongest) / float(count), float(moved) / float(count)};
-}
-
-// A block's pixels, gathered from the rows of its block row.
-template <typename T>
-inline const T* blockPixels(const std::vector<T>& rows, std::vector<T>& gathered, size_t width, int x0, int across,
-                            int down) {
-    size_t k = 0;
-    for (int yy = 0; yy < down; ++yy)
-        for (int xx = 0; xx < across; ++xx) gathered[k++] = rows[size_t(yy) * width + size_t(x0 + xx)];
-    return gathered.data();
-}
-
 // Block means of linear colour over the block rows given, each block's transitions, and
-// the copy of those rows kept for the next frame.
+// the copy of those rows kept for the frames that follow.
 RowsResult analyseRows(FlashAnalyser& a, const unsigned char* rgb, BlockRows rows) {
     RowsResult result;
     const FrameLayout& L = a.layout;
@@ -414,33 +474,17 @@ RowsResult analyseRows(FlashAnalyser& a, const unsigned char* rgb, BlockRows row
     const int bs = L.blockSide;
     const long n = a.frames;
     const size_t now = a.slotBase[0];
-    const size_t width = size_t(L.width), rowBytes = width * 3;
+    const size_t rowBytes = size_t(L.width) * 3;
+    unsigned char* kept = a.pixelRing.data() + a.pixelBase[0];
     std::vector<float> sumR(size_t(L.blocksX)), sumG(sumR.size()), sumB(sumR.size());
-    // Each pixel's change in the block row since the last frame, row after row: signed and
-    // weighted by Rec. 709's luminance weights (in 64ths), and summed whichever way.
-    std::vector<int16_t> codeDelta(rowBytes), brighter(width * size_t(bs));
-    std::vector<uint16_t> change(width * size_t(bs));
-    std::vector<int16_t> brighterOne(size_t(bs) * size_t(bs));
-    std::vector<uint16_t> changeOne(size_t(bs) * size_t(bs));
     for (int by = rows.first; by < rows.end; ++by) {
         std::fill(sumR.begin(), sumR.end(), 0.0f);
         std::fill(sumG.begin(), sumG.end(), 0.0f);
         std::fill(sumB.begin(), sumB.end(), 0.0f);
         const int y0 = by * bs, y1 = std::min(L.height, y0 + bs);
+        std::memcpy(kept + size_t(y0) * rowBytes, rgb + size_t(y0) * rowBytes, size_t(y1 - y0) * rowBytes);
         for (int y = y0; y < y1; ++y) {
             const unsigned char* row = rgb + size_t(y) * rowBytes;
-            unsigned char* old = a.previousFrame.data() + size_t(y) * rowBytes;
-            // Plain loops over the row, which the compiler makes vector code of; then the row
-            // is kept for the next frame.
-            for (size_t k = 0; k < rowBytes; ++k) codeDelta[k] = int16_t(int(row[k]) - int(old[k]));
-            int16_t* up = &brighter[size_t(y - y0) * width];
-            uint16_t* moved = &change[size_t(y - y0) * width];
-            for (size_t x = 0; x < width; ++x) {
-                const int16_t* e = &codeDelta[3 * x];
-                up[x] = int16_t(14 * e[0] + 46 * e[1] + 4 * e[2]);
-                moved[x] = uint16_t(std::abs(e[0]) + std::abs(e[1]) + std::abs(e[2]));
-            }
-            std::memcpy(old, row, rowBytes);
             for (int bx = 0; bx < L.blocksX; ++bx) {
                 const int x0 = bx * bs, x1 = std::min(L.width, x0 + bs);
                 float r = 0.0f, g = 0.0f, b = 0.0f;
@@ -468,16 +512,9 @@ RowsResult analyseRows(FlashAnalyser& a, const unsigned char* rgb, BlockRows row
             a.rednessRing[now + i] = rednessOf(R, G, B);
             float* colour = &a.colourRing[(now + i) * 3];
             colour[0] = R, colour[1] = G, colour[2] = B;
+            a.strengthRing[now + i] = a.coverRing[now + i] = a.redCoverRing[now + i] = kUnknown;
             if (n == 0) continue;  // the first frame is where every block starts, not a change
-            const float previousY = a.luminanceRing[a.slotBase[1] + i];
-            const int count = across * (y1 - y0);
-            const int16_t* lighter = blockPixels(brighter, brighterOne, width, bx * bs, across, y1 - y0);
-            const BlockChange c = blockChange(lighter, count, Y >= previousY ? 1 : -1);
-            a.strengthRing[now + i] = c.strength;
-            a.coverRing[now + i] = c.cover;
-            const uint16_t* moved = blockPixels(change, changeOne, width, bx * bs, across, y1 - y0);
-            a.redCoverRing[now + i] = blockChange(moved, count, 1).cover;
-            followLuminance(a, i, Y, c.strength, result);
+            followLuminance(a, i, Y, across * (y1 - y0), result);
             followRed(a, i, result);
         }
     }
@@ -491,7 +528,12 @@ float analyseBlocks(FlashAnalyser& a, const unsigned char* rgb) {
     const FrameLayout& L = a.layout;
     const int middle = L.blocksY / 2;
     const size_t blocks = size_t(L.blocksX) * size_t(L.blocksY);
-    for (int k = 0; k <= a.span; ++k) a.slotBase[size_t(k)] = size_t((a.frames + a.span + 1 - k) % (a.span + 1)) * blocks;
+    const size_t frameBytes = size_t(L.width) * size_t(L.height) * 3;
+    for (int k = 0; k <= a.span; ++k) {
+        const size_t slot = size_t((a.frames + a.span + 1 - k) % (a.span + 1));
+        a.slotBase[size_t(k)] = slot * blocks;
+        a.pixelBase[size_t(k)] = slot * frameBytes;
+    }
     RowsResult top;
     std::thread upper([&] { top = analyseRows(a, rgb, {0, middle}); });
     const RowsResult bottom = analyseRows(a, rgb, {middle, L.blocksY});
