@@ -476,16 +476,36 @@ RowsResult analyseRows(FlashAnalyser& a, const unsigned char* rgb, BlockRows row
     const size_t now = a.slotBase[0];
     const size_t rowBytes = size_t(L.width) * 3;
     unsigned char* kept = a.pixelRing.data() + a.pixelBase[0];
+    const unsigned char* before = a.pixelRing.data() + a.pixelBase[1];
     std::vector<float> sumR(size_t(L.blocksX)), sumG(sumR.size()), sumB(sumR.size());
+    std::vector<unsigned char> differs(rowBytes), moved(size_t(L.blocksX));
     for (int by = rows.first; by < rows.end; ++by) {
         std::fill(sumR.begin(), sumR.end(), 0.0f);
         std::fill(sumG.begin(), sumG.end(), 0.0f);
         std::fill(sumB.begin(), sumB.end(), 0.0f);
         const int y0 = by * bs, y1 = std::min(L.height, y0 + bs);
-        std::memcpy(kept + size_t(y0) * rowBytes, rgb + size_t(y0) * rowBytes, size_t(y1 - y0) * rowBytes);
+        // A block whose pixels are all as they were keeps its last means: a still part of
+        // the picture costs a comparison of its bytes rather than a look-up of each. The
+        // rows are kept for the frames that follow in the same pass.
+        std::fill(differs.begin(), differs.end(), 0);
+        for (int y = y0; y < y1; ++y) {
+            const unsigned char* row = rgb + size_t(y) * rowBytes;
+            const unsigned char* old = before + size_t(y) * rowBytes;
+            unsigned char* keep = kept + size_t(y) * rowBytes;
+            for (size_t k = 0; k < rowBytes; ++k) {
+                differs[k] |= row[k] ^ old[k];
+                keep[k] = row[k];
+            }
+        }
+        for (int bx = 0; bx < L.blocksX; ++bx) {
+            unsigned char any = n == 0;
+            for (size_t k = size_t(bx * bs) * 3; k < size_t(std::min(L.width, (bx + 1) * bs)) * 3; ++k) any |= differs[k];
+            moved[size_t(bx)] = any != 0;
+        }
         for (int y = y0; y < y1; ++y) {
             const unsigned char* row = rgb + size_t(y) * rowBytes;
             for (int bx = 0; bx < L.blocksX; ++bx) {
+                if (!moved[size_t(bx)]) continue;
                 const int x0 = bx * bs, x1 = std::min(L.width, x0 + bs);
                 float r = 0.0f, g = 0.0f, b = 0.0f;
                 for (int x = x0; x < x1; ++x) {
@@ -503,8 +523,12 @@ RowsResult analyseRows(FlashAnalyser& a, const unsigned char* rgb, BlockRows row
         for (int bx = 0; bx < L.blocksX; ++bx) {
             const int across = std::min(L.width, (bx + 1) * bs) - bx * bs;
             const float pixels = float(across * (y1 - y0)), share = 1.0f / pixels;
-            const float R = sumR[size_t(bx)] * share, G = sumG[size_t(bx)] * share, B = sumB[size_t(bx)] * share;
             const size_t i = size_t(by) * size_t(L.blocksX) + size_t(bx);
+            const float* last = &a.colourRing[(a.slotBase[1] + i) * 3];
+            const bool still = !moved[size_t(bx)];
+            const float R = still ? last[0] : sumR[size_t(bx)] * share;
+            const float G = still ? last[1] : sumG[size_t(bx)] * share;
+            const float B = still ? last[2] : sumB[size_t(bx)] * share;
             const float Y = luminanceOf(R, G, B);
             result.luminance += double(Y) * pixels;
             a.blockLuminance[i] = Y;
