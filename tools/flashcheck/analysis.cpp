@@ -253,6 +253,7 @@ FlashAnalyser makeAnalyser(const FrameLayout& layout, double fps, StandardSet ju
     a.traceTransitions.assign(blocks, BlockTransition());
     a.classicTransitions.assign(blocks, BlockTransition());
     a.redTransitions.assign(blocks, BlockTransition());
+    for (std::vector<long>& rows : a.rowTransition) rows.assign(size_t(layout.blocksY), -1);
     a.pixelRing.assign(size_t(layout.width) * size_t(layout.height) * 3 * size_t(a.span + 1), 0);
     // One set of trackers per kind of area the judged standards use: the broadcast rules
     // share theirs.
@@ -302,6 +303,12 @@ struct RowsResult {
     bool moved[3] = {false, false, false};  // a block made a transition under each rule
 };
 
+// A transition under a rule, where the areas' tables will look for it.
+inline void noteTransition(FlashAnalyser& a, Rule rule, size_t i, RowsResult& result) {
+    result.moved[rule] = true;
+    a.rowTransition[rule][i / size_t(a.layout.blocksX)] = a.frames;
+}
+
 // Where block i's values of a recent frame lie in the rings: the frames' slots are worked
 // out once a frame, since a division per block and look-up would cost more than the rest.
 struct Rings {
@@ -343,14 +350,15 @@ BlockPixels blockPixels(const FlashAnalyser& a, long f, size_t i) {
 }
 
 // A pixel's change towards the light, in Rec. 709's luminance weights (in 64ths) of its
-// codes, and its change in any direction, for red.
-inline int lighter(const unsigned char* p, const unsigned char* q) {
+// codes, and its change in any direction, for red. (Lambdas, so that each blockChange is
+// made for one and calls it inline.)
+constexpr auto lighter = [](const unsigned char* p, const unsigned char* q) {
     return 14 * (int(p[0]) - int(q[0])) + 46 * (int(p[1]) - int(q[1])) + 4 * (int(p[2]) - int(q[2]));
-}
+};
 
-inline int changed(const unsigned char* p, const unsigned char* q) {
+constexpr auto changed = [](const unsigned char* p, const unsigned char* q) {
     return std::abs(int(p[0]) - int(q[0])) + std::abs(int(p[1]) - int(q[1])) + std::abs(int(p[2]) - int(q[2]));
-}
+};
 
 template <typename Change>
 BlockChange blockChange(const BlockPixels& b, int way, Change change) {
@@ -435,12 +443,12 @@ inline void followLuminance(FlashAnalyser& a, size_t i, float Y, int pixels, Row
     if (!(run.counted & kTraceRule) && reachesTrace(low, high)) {
         run.counted |= kTraceRule;
         a.traceTransitions[i] = {int32_t(n), run.way, cover};
-        result.moved[traceRule] = true;
+        noteTransition(a, traceRule, i, result);
     }
     if (!(run.counted & kClassicRule) && reachesClassic(low, high)) {
         run.counted |= kClassicRule;
         a.classicTransitions[i] = {int32_t(n), run.way, cover};
-        result.moved[classicRule] = true;
+        noteTransition(a, classicRule, i, result);
     }
 }
 
@@ -462,7 +470,19 @@ inline void followRed(FlashAnalyser& a, size_t i, RowsResult& result) {
     for (long f = from + 1; f <= n; ++f) cover = std::max(cover, redCover(a, r, f, i));
     run.counted |= kRedRule;
     a.redTransitions[i] = {int32_t(n), run.way, cover};
-    result.moved[redRule] = true;
+    noteTransition(a, redRule, i, result);
+}
+
+inline bool anySet(const unsigned char* bytes, size_t count) {
+    uint64_t any = 0;
+    size_t k = 0;
+    for (; k + sizeof any <= count; k += sizeof any) {
+        uint64_t word;
+        std::memcpy(&word, bytes + k, sizeof word);
+        any |= word;
+    }
+    for (; k < count; ++k) any |= bytes[k];
+    return any != 0;
 }
 
 // Block means of linear colour over the block rows given, each block's transitions, and
@@ -498,9 +518,8 @@ RowsResult analyseRows(FlashAnalyser& a, const unsigned char* rgb, BlockRows row
             }
         }
         for (int bx = 0; bx < L.blocksX; ++bx) {
-            unsigned char any = n == 0;
-            for (size_t k = size_t(bx * bs) * 3; k < size_t(std::min(L.width, (bx + 1) * bs)) * 3; ++k) any |= differs[k];
-            moved[size_t(bx)] = any != 0;
+            const size_t first = size_t(bx * bs) * 3, end = size_t(std::min(L.width, (bx + 1) * bs)) * 3;
+            moved[size_t(bx)] = n == 0 || anySet(&differs[first], end - first);
         }
         for (int y = y0; y < y1; ++y) {
             const unsigned char* row = rgb + size_t(y) * rowBytes;
@@ -537,7 +556,9 @@ RowsResult analyseRows(FlashAnalyser& a, const unsigned char* rgb, BlockRows row
             float* colour = &a.colourRing[(now + i) * 3];
             colour[0] = R, colour[1] = G, colour[2] = B;
             a.strengthRing[now + i] = a.coverRing[now + i] = a.redCoverRing[now + i] = kUnknown;
-            if (n == 0) continue;  // the first frame is where every block starts, not a change
+            // The first frame is where every block starts, not a change; a still block's
+            // means are those before, so it neither starts nor ends a run.
+            if (still || n == 0) continue;
             followLuminance(a, i, Y, across * (y1 - y0), result);
             followRed(a, i, result);
         }
@@ -609,7 +630,7 @@ struct Together {
     Rect span;
 };
 
-void togetherTables(const FlashAnalyser& a, const std::vector<BlockTransition>& transitions, Together& t) {
+void togetherTables(const FlashAnalyser& a, Rule rule, const std::vector<BlockTransition>& transitions, Together& t) {
     const FrameLayout& L = a.layout;
     const size_t stride = size_t(L.blocksX) + 1;
     t.up.assign(stride * (size_t(L.blocksY) + 1), 0.0f);
@@ -619,6 +640,13 @@ void togetherTables(const FlashAnalyser& a, const std::vector<BlockTransition>& 
         float rowUp = 0.0f, rowDown = 0.0f;
         const size_t first = size_t(by) * size_t(L.blocksX);
         const size_t above = size_t(by) * stride, here = above + stride;
+        // Most rows have no block that made the transition lately: they add nothing.
+        const long latest = a.rowTransition[rule][size_t(by)];
+        if (latest < 0 || a.frames - latest > a.together) {
+            std::copy(&t.up[above], &t.up[here], &t.up[here]);
+            std::copy(&t.down[above], &t.down[here], &t.down[here]);
+            continue;
+        }
         for (int bx = 0; bx < L.blocksX; ++bx) {
             const BlockTransition& b = transitions[first + size_t(bx)];
             if (b.frame >= 0 && a.frames - b.frame <= a.together && b.cover > 0.0f) {
@@ -730,7 +758,7 @@ FrameFigures analyseFrame(FlashAnalyser& a, const unsigned char* rgb) {
     bool made[3] = {false, false, false};
     auto tables = [&](Rule rule) -> const Together* {
         if (a.latestTransition[rule] < 0 || a.frames - a.latestTransition[rule] > a.together) return nullptr;
-        if (!made[rule]) togetherTables(a, *transitions[rule], together[rule]);
+        if (!made[rule]) togetherTables(a, rule, *transitions[rule], together[rule]);
         made[rule] = true;
         return &together[rule];
     };

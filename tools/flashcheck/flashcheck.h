@@ -229,6 +229,7 @@ struct FlashAnalyser {
     std::vector<BlockRun> luminanceRuns, redRuns;
     std::vector<BlockTransition> traceTransitions, classicTransitions, redTransitions;
     long latestTransition[3] = {-1, -1, -1};   // frame of the latest block transition under each
+    std::vector<long> rowTransition[3];        // and in each block row
     std::vector<unsigned char> pixelRing;      // the last span + 1 frames, to tell which pixels changed
     std::vector<AreaTrackers> areas;           // one per kind of area the judged standards use
     std::vector<WindowStripes> stripes;        // one per grid window, from the last frame
