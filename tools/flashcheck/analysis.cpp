@@ -241,6 +241,7 @@ FlashAnalyser makeAnalyser(const FrameLayout& layout, double fps, StandardSet ju
     a.span = std::max(1, int(std::floor(kQualifyingSeconds * fps + 1e-9)));
     a.together = int(std::floor(kTogetherSeconds * fps + 1e-9));
     a.slotBase.assign(size_t(a.span) + 1, 0);
+    a.pixelBase.assign(size_t(a.span) + 1, 0);
     const size_t blocks = size_t(layout.blocksX) * size_t(layout.blocksY);
     const size_t ring = blocks * size_t(a.span + 1);
     a.blockLuminance.assign(blocks, 0.0f);
@@ -252,7 +253,8 @@ FlashAnalyser makeAnalyser(const FrameLayout& layout, double fps, StandardSet ju
     a.traceTransitions.assign(blocks, BlockTransition());
     a.classicTransitions.assign(blocks, BlockTransition());
     a.redTransitions.assign(blocks, BlockTransition());
-    a.previousFrame.assign(size_t(layout.width) * size_t(layout.height) * 3, 0);
+    for (std::vector<long>& rows : a.rowTransition) rows.assign(size_t(layout.blocksY), -1);
+    a.pixelRing.assign(size_t(layout.width) * size_t(layout.height) * 3 * size_t(a.span + 1), 0);
     // One set of trackers per kind of area the judged standards use: the broadcast rules
     // share theirs.
     for (int s = 0; s < kStandardCount; ++s) {
@@ -301,6 +303,12 @@ struct RowsResult {
     bool moved[3] = {false, false, false};  // a block made a transition under each rule
 };
 
+// A transition under a rule, where the areas' tables will look for it.
+inline void noteTransition(FlashAnalyser& a, Rule rule, size_t i, RowsResult& result) {
+    result.moved[rule] = true;
+    a.rowTransition[rule][i / size_t(a.layout.blocksX)] = a.frames;
+}
+
 // Where block i's values of a recent frame lie in the rings: the frames' slots are worked
 // out once a frame, since a division per block and look-up would cost more than the rest.
 struct Rings {
@@ -309,18 +317,107 @@ struct Rings {
     size_t at(long f, size_t i) const { return base[frame - f] + i; }
 };
 
+// Marks a block's share of a frame not yet worked out (every share is 0 or more).
+constexpr float kUnknown = -1.0f;
+
+// How much of a block changed one way, from each pixel's own change v that way (for
+// luminance a signed, luminance-weighted change of its codes since the last frame; for
+// red the summed change of its codes, whichever way): `strength` is the share of the
+// strongest change the block as a whole made, so that the block's change over it is the
+// change of the part that moved; `cover` is the share of pixels that changed at least half
+// as much as the strongest, the moving part's area. Where a flat shape's edge crosses the
+// block, both are its share of the block, soft edges included (they blend in codes); where
+// an edge moves through it, only the side that changed the block's way counts.
+struct BlockChange {
+    float strength = 0.0f, cover = 0.0f;
+};
+
+// Block i's pixels in one frame and in the frame before it.
+struct BlockPixels {
+    const unsigned char* now;
+    const unsigned char* before;
+    size_t rowBytes;
+    int across, down;
+};
+
+BlockPixels blockPixels(const FlashAnalyser& a, long f, size_t i) {
+    const FrameLayout& L = a.layout;
+    const int x0 = int(i % size_t(L.blocksX)) * L.blockSide, y0 = int(i / size_t(L.blocksX)) * L.blockSide;
+    const size_t rowBytes = size_t(L.width) * 3, first = size_t(y0) * rowBytes + size_t(x0) * 3;
+    const size_t back = size_t(a.frames - f);
+    return {a.pixelRing.data() + a.pixelBase[back] + first, a.pixelRing.data() + a.pixelBase[back + 1] + first,
+            rowBytes, std::min(L.width - x0, L.blockSide), std::min(L.height - y0, L.blockSide)};
+}
+
+// A pixel's change towards the light, in Rec. 709's luminance weights (in 64ths) of its
+// codes, and its change in any direction, for red. (Lambdas, so that each blockChange is
+// made for one and calls it inline.)
+constexpr auto lighter = [](const unsigned char* p, const unsigned char* q) {
+    return 14 * (int(p[0]) - int(q[0])) + 46 * (int(p[1]) - int(q[1])) + 4 * (int(p[2]) - int(q[2]));
+};
+
+constexpr auto changed = [](const unsigned char* p, const unsigned char* q) {
+    return std::abs(int(p[0]) - int(q[0])) + std::abs(int(p[1]) - int(q[1])) + std::abs(int(p[2]) - int(q[2]));
+};
+
+template <typename Change>
+BlockChange blockChange(const BlockPixels& b, int way, Change change) {
+    int strongest = 0, sum = 0;
+    for (int y = 0; y < b.down; ++y)
+        for (int x = 0; x < b.across; ++x) {
+            const size_t k = size_t(y) * b.rowBytes + size_t(x) * 3;
+            const int c = way * change(b.now + k, b.before + k);
+            strongest = std::max(strongest, c);
+            sum += std::max(c, 0);
+        }
+    if (strongest == 0) return {};
+    int moved = 0;
+    for (int y = 0; y < b.down; ++y)
+        for (int x = 0; x < b.across; ++x) {
+            const size_t k = size_t(y) * b.rowBytes + size_t(x) * 3;
+            moved += 2 * way * change(b.now + k, b.before + k) >= strongest;
+        }
+    const float count = float(b.across * b.down);
+    return {float(sum) / float(strongest) / count, float(moved) / count};
+}
+
+// Block i's share of frame f's luminance change, the way the block went then.
+void luminanceShares(FlashAnalyser& a, const Rings& r, long f, size_t i, float& strength, float& cover) {
+    const size_t at = r.at(f, i);
+    if (a.strengthRing[at] == kUnknown) {
+        const int way = a.luminanceRing[at] >= a.luminanceRing[r.at(f - 1, i)] ? 1 : -1;
+        const BlockChange c = blockChange(blockPixels(a, f, i), way, lighter);
+        a.strengthRing[at] = c.strength;
+        a.coverRing[at] = c.cover;
+    }
+    strength = a.strengthRing[at];
+    cover = a.coverRing[at];
+}
+
+float redCover(FlashAnalyser& a, const Rings& r, long f, size_t i) {
+    float& cover = a.redCoverRing[r.at(f, i)];
+    if (cover == kUnknown) cover = blockChange(blockPixels(a, f, i), 1, changed).cover;
+    return cover;
+}
+
 // The strongest change and the widest cover of block i over the frames after `from`.
-inline void changeSince(const FlashAnalyser& a, const Rings& r, size_t i, long from, float& strength, float& cover) {
+inline void changeSince(FlashAnalyser& a, const Rings& r, size_t i, long from, float& strength, float& cover) {
     strength = cover = 0.0f;
     for (long f = from + 1; f <= a.frames; ++f) {
-        strength = std::max(strength, a.strengthRing[r.at(f, i)]);
-        cover = std::max(cover, a.coverRing[r.at(f, i)]);
+        float s, c;
+        luminanceShares(a, r, f, i, s, c);
+        strength = std::max(strength, s);
+        cover = std::max(cover, c);
     }
 }
 
+// Neither rule counts a change under kFlashChange (TRACE's bright pairs need 0.10 at the
+// darker-state limit and more above it); a tenth off keeps float rounding clear of it.
+constexpr float kSmallestCounted = 0.9f * kFlashChange;
+
 // Luminance: a transition once the part of the block that moved has changed by the
 // critical difference within the qualifying time.
-inline void followLuminance(FlashAnalyser& a, size_t i, float Y, float strengthNow, RowsResult& result) {
+inline void followLuminance(FlashAnalyser& a, size_t i, float Y, int pixels, RowsResult& result) {
     const Rings r{a.slotBase.data(), a.frames};
     const long n = a.frames;
     BlockRun& run = a.luminanceRuns[i];
@@ -328,23 +425,30 @@ inline void followLuminance(FlashAnalyser& a, size_t i, float Y, float strengthN
         return;
     const long from = std::max<long>(n - a.span, run.start);
     const float ref = a.luminanceRing[r.at(from, i)];
+    const float change = std::fabs(Y - ref);
+    // A strength that is not 0 is at least one pixel's share of the block, so the part that
+    // moved changed by at most `change` times the pixels: most blocks of a moving picture
+    // stop here, before their pixels are looked at.
+    if (change * float(pixels) < kSmallestCounted) return;
+    float strengthNow, coverNow;
+    luminanceShares(a, r, n, i, strengthNow, coverNow);
     // The part that moved changed by at most this much, and neither rule counts less than
-    // kFlashChange: most blocks of a moving picture stop here.
-    if (std::fabs(Y - ref) < kFlashChange * strengthNow) return;
+    // kFlashChange.
+    if (change < kFlashChange * strengthNow) return;
     float strength, cover;
     changeSince(a, r, i, from, strength, cover);
     if (strength <= 0.0f) return;  // its pixels moved the other way, on the whole
     const float low = std::min(ref, Y);
-    const float high = low + std::fabs(Y - ref) / strength;
+    const float high = low + change / strength;
     if (!(run.counted & kTraceRule) && reachesTrace(low, high)) {
         run.counted |= kTraceRule;
         a.traceTransitions[i] = {int32_t(n), run.way, cover};
-        result.moved[traceRule] = true;
+        noteTransition(a, traceRule, i, result);
     }
     if (!(run.counted & kClassicRule) && reachesClassic(low, high)) {
         run.counted |= kClassicRule;
         a.classicTransitions[i] = {int32_t(n), run.way, cover};
-        result.moved[classicRule] = true;
+        noteTransition(a, classicRule, i, result);
     }
 }
 
@@ -363,50 +467,26 @@ inline void followRed(FlashAnalyser& a, size_t i, RowsResult& result) {
     chromaOf(a.colourRing[is], a.colourRing[is + 1], a.colourRing[is + 2], u1, v1);
     if ((u1 - u0) * (u1 - u0) + (v1 - v0) * (v1 - v0) < kRedChroma * kRedChroma) return;
     float cover = 0.0f;
-    for (long f = from + 1; f <= n; ++f) cover = std::max(cover, a.redCoverRing[r.at(f, i)]);
+    for (long f = from + 1; f <= n; ++f) cover = std::max(cover, redCover(a, r, f, i));
     run.counted |= kRedRule;
     a.redTransitions[i] = {int32_t(n), run.way, cover};
-    result.moved[redRule] = true;
+    noteTransition(a, redRule, i, result);
 }
 
-// How much of a block changed one way, from each pixel's own change v that way (for
-// luminance a signed, luminance-weighted change of its codes since the last frame; for
-// red the summed change of its codes, whichever way): `strength` is the share of the
-// strongest change the block as a whole made, so that the block's change over it is the
-// change of the part that moved; `cover` is the share of pixels that changed at least half
-// as much as the strongest, the moving part's area. Where a flat shape's edge crosses the
-// block, both are its share of the block, soft edges included (they blend in codes); where
-// an edge moves through it, only the side that changed the block's way counts.
-struct BlockChange {
-    float strength = 0.0f, cover = 0.0f;
-};
-
-template <typename T>
-inline BlockChange blockChange(const T* v, int count, int way) {
-    int strongest = 0, sum = 0;
-    for (int k = 0; k < count; ++k) {
-        const int c = way * int(v[k]);
-        strongest = std::max(strongest, c);
-        sum += std::max(c, 0);
-    }
-    if (strongest == 0) return {};
-    int moved = 0;
-    for (int k = 0; k < count; ++k) moved += 2 * way * int(v[k]) >= strongest;
-    return {float(sum) / float(strongest) / float(count), float(moved) / float(count)};
-}
-
-// A block's pixels, gathered from the rows of its block row.
-template <typename T>
-inline const T* blockPixels(const std::vector<T>& rows, std::vector<T>& gathered, size_t width, int x0, int across,
-                            int down) {
+inline bool anySet(const unsigned char* bytes, size_t count) {
+    uint64_t any = 0;
     size_t k = 0;
-    for (int yy = 0; yy < down; ++yy)
-        for (int xx = 0; xx < across; ++xx) gathered[k++] = rows[size_t(yy) * width + size_t(x0 + xx)];
-    return gathered.data();
+    for (; k + sizeof any <= count; k += sizeof any) {
+        uint64_t word;
+        std::memcpy(&word, bytes + k, sizeof word);
+        any |= word;
+    }
+    for (; k < count; ++k) any |= bytes[k];
+    return any != 0;
 }
 
 // Block means of linear colour over the block rows given, each block's transitions, and
-// the copy of those rows kept for the next frame.
+// the copy of those rows kept for the frames that follow.
 RowsResult analyseRows(FlashAnalyser& a, const unsigned char* rgb, BlockRows rows) {
     RowsResult result;
     const FrameLayout& L = a.layout;
@@ -414,34 +494,37 @@ RowsResult analyseRows(FlashAnalyser& a, const unsigned char* rgb, BlockRows row
     const int bs = L.blockSide;
     const long n = a.frames;
     const size_t now = a.slotBase[0];
-    const size_t width = size_t(L.width), rowBytes = width * 3;
+    const size_t rowBytes = size_t(L.width) * 3;
+    unsigned char* kept = a.pixelRing.data() + a.pixelBase[0];
+    const unsigned char* before = a.pixelRing.data() + a.pixelBase[1];
     std::vector<float> sumR(size_t(L.blocksX)), sumG(sumR.size()), sumB(sumR.size());
-    // Each pixel's change in the block row since the last frame, row after row: signed and
-    // weighted by Rec. 709's luminance weights (in 64ths), and summed whichever way.
-    std::vector<int16_t> codeDelta(rowBytes), brighter(width * size_t(bs));
-    std::vector<uint16_t> change(width * size_t(bs));
-    std::vector<int16_t> brighterOne(size_t(bs) * size_t(bs));
-    std::vector<uint16_t> changeOne(size_t(bs) * size_t(bs));
+    std::vector<unsigned char> differs(rowBytes), moved(size_t(L.blocksX));
     for (int by = rows.first; by < rows.end; ++by) {
         std::fill(sumR.begin(), sumR.end(), 0.0f);
         std::fill(sumG.begin(), sumG.end(), 0.0f);
         std::fill(sumB.begin(), sumB.end(), 0.0f);
         const int y0 = by * bs, y1 = std::min(L.height, y0 + bs);
+        // A block whose pixels are all as they were keeps its last means: a still part of
+        // the picture costs a comparison of its bytes rather than a look-up of each. The
+        // rows are kept for the frames that follow in the same pass.
+        std::fill(differs.begin(), differs.end(), 0);
         for (int y = y0; y < y1; ++y) {
             const unsigned char* row = rgb + size_t(y) * rowBytes;
-            unsigned char* old = a.previousFrame.data() + size_t(y) * rowBytes;
-            // Plain loops over the row, which the compiler makes vector code of; then the row
-            // is kept for the next frame.
-            for (size_t k = 0; k < rowBytes; ++k) codeDelta[k] = int16_t(int(row[k]) - int(old[k]));
-            int16_t* up = &brighter[size_t(y - y0) * width];
-            uint16_t* moved = &change[size_t(y - y0) * width];
-            for (size_t x = 0; x < width; ++x) {
-                const int16_t* e = &codeDelta[3 * x];
-                up[x] = int16_t(14 * e[0] + 46 * e[1] + 4 * e[2]);
-                moved[x] = uint16_t(std::abs(e[0]) + std::abs(e[1]) + std::abs(e[2]));
+            const unsigned char* old = before + size_t(y) * rowBytes;
+            unsigned char* keep = kept + size_t(y) * rowBytes;
+            for (size_t k = 0; k < rowBytes; ++k) {
+                differs[k] |= row[k] ^ old[k];
+                keep[k] = row[k];
             }
-            std::memcpy(old, row, rowBytes);
+        }
+        for (int bx = 0; bx < L.blocksX; ++bx) {
+            const size_t first = size_t(bx * bs) * 3, end = size_t(std::min(L.width, (bx + 1) * bs)) * 3;
+            moved[size_t(bx)] = n == 0 || anySet(&differs[first], end - first);
+        }
+        for (int y = y0; y < y1; ++y) {
+            const unsigned char* row = rgb + size_t(y) * rowBytes;
             for (int bx = 0; bx < L.blocksX; ++bx) {
+                if (!moved[size_t(bx)]) continue;
                 const int x0 = bx * bs, x1 = std::min(L.width, x0 + bs);
                 float r = 0.0f, g = 0.0f, b = 0.0f;
                 for (int x = x0; x < x1; ++x) {
@@ -459,8 +542,12 @@ RowsResult analyseRows(FlashAnalyser& a, const unsigned char* rgb, BlockRows row
         for (int bx = 0; bx < L.blocksX; ++bx) {
             const int across = std::min(L.width, (bx + 1) * bs) - bx * bs;
             const float pixels = float(across * (y1 - y0)), share = 1.0f / pixels;
-            const float R = sumR[size_t(bx)] * share, G = sumG[size_t(bx)] * share, B = sumB[size_t(bx)] * share;
             const size_t i = size_t(by) * size_t(L.blocksX) + size_t(bx);
+            const float* last = &a.colourRing[(a.slotBase[1] + i) * 3];
+            const bool still = !moved[size_t(bx)];
+            const float R = still ? last[0] : sumR[size_t(bx)] * share;
+            const float G = still ? last[1] : sumG[size_t(bx)] * share;
+            const float B = still ? last[2] : sumB[size_t(bx)] * share;
             const float Y = luminanceOf(R, G, B);
             result.luminance += double(Y) * pixels;
             a.blockLuminance[i] = Y;
@@ -468,16 +555,11 @@ RowsResult analyseRows(FlashAnalyser& a, const unsigned char* rgb, BlockRows row
             a.rednessRing[now + i] = rednessOf(R, G, B);
             float* colour = &a.colourRing[(now + i) * 3];
             colour[0] = R, colour[1] = G, colour[2] = B;
-            if (n == 0) continue;  // the first frame is where every block starts, not a change
-            const float previousY = a.luminanceRing[a.slotBase[1] + i];
-            const int count = across * (y1 - y0);
-            const int16_t* lighter = blockPixels(brighter, brighterOne, width, bx * bs, across, y1 - y0);
-            const BlockChange c = blockChange(lighter, count, Y >= previousY ? 1 : -1);
-            a.strengthRing[now + i] = c.strength;
-            a.coverRing[now + i] = c.cover;
-            const uint16_t* moved = blockPixels(change, changeOne, width, bx * bs, across, y1 - y0);
-            a.redCoverRing[now + i] = blockChange(moved, count, 1).cover;
-            followLuminance(a, i, Y, c.strength, result);
+            a.strengthRing[now + i] = a.coverRing[now + i] = a.redCoverRing[now + i] = kUnknown;
+            // The first frame is where every block starts, not a change; a still block's
+            // means are those before, so it neither starts nor ends a run.
+            if (still || n == 0) continue;
+            followLuminance(a, i, Y, across * (y1 - y0), result);
             followRed(a, i, result);
         }
     }
@@ -491,7 +573,12 @@ float analyseBlocks(FlashAnalyser& a, const unsigned char* rgb) {
     const FrameLayout& L = a.layout;
     const int middle = L.blocksY / 2;
     const size_t blocks = size_t(L.blocksX) * size_t(L.blocksY);
-    for (int k = 0; k <= a.span; ++k) a.slotBase[size_t(k)] = size_t((a.frames + a.span + 1 - k) % (a.span + 1)) * blocks;
+    const size_t frameBytes = size_t(L.width) * size_t(L.height) * 3;
+    for (int k = 0; k <= a.span; ++k) {
+        const size_t slot = size_t((a.frames + a.span + 1 - k) % (a.span + 1));
+        a.slotBase[size_t(k)] = slot * blocks;
+        a.pixelBase[size_t(k)] = slot * frameBytes;
+    }
     RowsResult top;
     std::thread upper([&] { top = analyseRows(a, rgb, {0, middle}); });
     const RowsResult bottom = analyseRows(a, rgb, {middle, L.blocksY});
@@ -543,7 +630,7 @@ struct Together {
     Rect span;
 };
 
-void togetherTables(const FlashAnalyser& a, const std::vector<BlockTransition>& transitions, Together& t) {
+void togetherTables(const FlashAnalyser& a, Rule rule, const std::vector<BlockTransition>& transitions, Together& t) {
     const FrameLayout& L = a.layout;
     const size_t stride = size_t(L.blocksX) + 1;
     t.up.assign(stride * (size_t(L.blocksY) + 1), 0.0f);
@@ -553,6 +640,13 @@ void togetherTables(const FlashAnalyser& a, const std::vector<BlockTransition>& 
         float rowUp = 0.0f, rowDown = 0.0f;
         const size_t first = size_t(by) * size_t(L.blocksX);
         const size_t above = size_t(by) * stride, here = above + stride;
+        // Most rows have no block that made the transition lately: they add nothing.
+        const long latest = a.rowTransition[rule][size_t(by)];
+        if (latest < 0 || a.frames - latest > a.together) {
+            std::copy(&t.up[above], &t.up[here], &t.up[here]);
+            std::copy(&t.down[above], &t.down[here], &t.down[here]);
+            continue;
+        }
         for (int bx = 0; bx < L.blocksX; ++bx) {
             const BlockTransition& b = transitions[first + size_t(bx)];
             if (b.frame >= 0 && a.frames - b.frame <= a.together && b.cover > 0.0f) {
@@ -664,7 +758,7 @@ FrameFigures analyseFrame(FlashAnalyser& a, const unsigned char* rgb) {
     bool made[3] = {false, false, false};
     auto tables = [&](Rule rule) -> const Together* {
         if (a.latestTransition[rule] < 0 || a.frames - a.latestTransition[rule] > a.together) return nullptr;
-        if (!made[rule]) togetherTables(a, *transitions[rule], together[rule]);
+        if (!made[rule]) togetherTables(a, rule, *transitions[rule], together[rule]);
         made[rule] = true;
         return &together[rule];
     };

@@ -218,14 +218,19 @@ struct FlashAnalyser {
     int span = 1;                      // frame steps within the qualifying time
     int together = 0;                  // and within kTogetherSeconds
     std::vector<size_t> slotBase;      // where the rings hold this frame, the one before, ...
+    std::vector<size_t> pixelBase;     // and where pixelRing holds them
     // Per block: this frame's means, and the last span + 1 frames' in rings.
     std::vector<float> blockLuminance;
-    std::vector<float> luminanceRing, rednessRing, strengthRing, coverRing, redCoverRing;
+    std::vector<float> luminanceRing, rednessRing;
+    // How much of each block moved, worked out from the pixels only when a transition is
+    // possible: negative until then.
+    std::vector<float> strengthRing, coverRing, redCoverRing;
     std::vector<float> colourRing;     // linear R, G, B means, three a block
     std::vector<BlockRun> luminanceRuns, redRuns;
     std::vector<BlockTransition> traceTransitions, classicTransitions, redTransitions;
     long latestTransition[3] = {-1, -1, -1};   // frame of the latest block transition under each
-    std::vector<unsigned char> previousFrame;  // to tell which pixels changed
+    std::vector<long> rowTransition[3];        // and in each block row
+    std::vector<unsigned char> pixelRing;      // the last span + 1 frames, to tell which pixels changed
     std::vector<AreaTrackers> areas;           // one per kind of area the judged standards use
     std::vector<WindowStripes> stripes;        // one per grid window, from the last frame
     double stripesSince = -1.0;                // start of the current stripes-over-limit run
