@@ -29,6 +29,8 @@ if [ "${1:-}" = web ]; then
   # Blink (chromium), Gecko (firefox-esr) and WebKit (webkit2gtk-driver: WebKitWebDriver,
   # with the MiniBrowser of libwebkit2gtk-4.1-0).
   packages+=(emscripten chromium firefox-esr webkit2gtk-driver nodejs)
+  # The wasm baker carries only the glyphs its text uses, cut out by fontTools.
+  packages+=(python3-fonttools)
   # NodeSource's nodejs carries npm; Debian's has it as a package of its own.
   command -v npm >/dev/null || packages+=(npm)
 fi

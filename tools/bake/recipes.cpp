@@ -68,27 +68,58 @@ static bool writePng(const std::string& dir, const std::string& name, const Canv
     return writeFile(dir, name, png.data(), png.size(), written);
 }
 
-bool bakeAll(const std::string& dir, std::vector<std::string>& written) {
+std::vector<std::string> recipeNames() {
+    std::vector<std::string> names;
+    for (const ImageRecipe& recipe : kImageRecipes) names.push_back(recipe.file);
+    for (const ModelRecipe& recipe : kModelRecipes) names.push_back(recipe.file);
+    return names;
+}
+
+static bool bakeModel(const std::string& dir, const ModelRecipe& recipe, std::vector<std::string>& written) {
+    BakedModel model = recipe.bake();
+    std::string stem = std::filesystem::path(recipe.file).stem().string();
+    std::string mtl = stem + ".mtl";
+    if (!writeText(dir, recipe.file, objText(model, mtl), written)) return false;
+    if (!writeText(dir, mtl, mtlText(model), written)) return false;
+    for (const BakedTexture& texture : model.textures)
+        if (!writePng(dir, texture.file, texture.image, 3, false, written)) return false;
+    return true;
+}
+
+bool bakeRecipes(const std::string& dir, const std::vector<std::string>& names, std::vector<std::string>& written) {
     std::error_code error;
     std::filesystem::create_directories(dir, error);
     if (!std::filesystem::is_directory(dir)) {
         std::printf("bake: cannot make the folder %s\n", dir.c_str());
         return false;
     }
+    // Only images draw text: a share of the work with models alone never reads a font.
     Fonts fonts;
-    if (!loadFonts(fonts)) return false;
-    for (const ImageRecipe& recipe : kImageRecipes)
-        if (!writePng(dir, recipe.file, recipe.bake(fonts), recipe.channels, recipe.dither, written)) return false;
-    for (const ModelRecipe& recipe : kModelRecipes) {
-        BakedModel model = recipe.bake();
-        std::string stem = std::filesystem::path(recipe.file).stem().string();
-        std::string mtl = stem + ".mtl";
-        if (!writeText(dir, recipe.file, objText(model, mtl), written)) return false;
-        if (!writeText(dir, mtl, mtlText(model), written)) return false;
-        for (const BakedTexture& texture : model.textures)
-            if (!writePng(dir, texture.file, texture.image, 3, false, written)) return false;
+    bool fontsLoaded = false;
+    for (const std::string& name : names) {
+        const ImageRecipe* image = nullptr;
+        const ModelRecipe* model = nullptr;
+        for (const ImageRecipe& recipe : kImageRecipes)
+            if (name == recipe.file) image = &recipe;
+        for (const ModelRecipe& recipe : kModelRecipes)
+            if (name == recipe.file) model = &recipe;
+        if (image != nullptr) {
+            if (!fontsLoaded && !loadFonts(fonts)) return false;
+            fontsLoaded = true;
+            if (!writePng(dir, image->file, image->bake(fonts), image->channels, image->dither, written))
+                return false;
+        } else if (model != nullptr) {
+            if (!bakeModel(dir, *model, written)) return false;
+        } else {
+            std::printf("bake: no recipe makes %s\n", name.c_str());
+            return false;
+        }
     }
     return true;
+}
+
+bool bakeAll(const std::string& dir, std::vector<std::string>& written) {
+    return bakeRecipes(dir, recipeNames(), written);
 }
 
 }  // namespace bake

@@ -66,6 +66,16 @@ BakedModel bakeSpaceShip();
 BakedModel bakeTugBoat();
 BakedModel bakeRubberDuck();
 
+// A recipe is named by the file it is listed under: an image, or a model's OBJ (which
+// also makes its MTL and textures). All of them, in the order bakeAll makes them.
+std::vector<std::string> recipeNames();
+
+// Writes the files of the named recipes into `dir` (created if missing), in the order
+// given, and lists the file names written. Several processes can each bake a share.
+// Returns false, after printing why, when a name is no recipe's, a font cannot be read
+// or a file cannot be written.
+bool bakeRecipes(const std::string& dir, const std::vector<std::string>& names, std::vector<std::string>& written);
+
 // Writes every baked file into `dir` (created if missing) and lists the file names written.
 // Returns false, after printing why, when a font cannot be read or a file cannot be written.
 bool bakeAll(const std::string& dir, std::vector<std::string>& written);

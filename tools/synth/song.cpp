@@ -17,6 +17,7 @@
 #include "song.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace synth {
 
@@ -476,7 +477,7 @@ void runStep(Song& s, int64_t globalStep) {
 // [SECTION] Mixer: rendering a block
 //-----------------------------------------------------------------------------
 
-constexpr int kBlock = 512;  // frames
+constexpr int kBlock = Song::kBlockFrames;
 
 float masterFade(int64_t frame) {
     double t = double(frame) / kSampleRate;
@@ -637,14 +638,31 @@ Song::Song() : echo(3 * kSamplesPerBeat / 4) {  // a dotted eighth
 }
 
 void renderSong(Song& s, float* left, float* right, int frames) {
-    int done = 0;
+    int done = std::min(frames, s.aheadFrames);
+    if (done > 0) {
+        std::copy(s.aheadL, s.aheadL + done, left);
+        std::copy(s.aheadR, s.aheadR + done, right);
+        s.aheadFrames -= done;
+        std::memmove(s.aheadL, s.aheadL + done, sizeof(float) * size_t(s.aheadFrames));
+        std::memmove(s.aheadR, s.aheadR + done, sizeof(float) * size_t(s.aheadFrames));
+    }
     while (done < frames) {
         // Steps before the file begins (the intro's first beats) all fire at frame 0.
         while (stepFrame(s.nextStep) <= s.frame) runStep(s, s.nextStep++);
-        int64_t until = std::min(stepFrame(s.nextStep), s.frame + (frames - done));
-        int n = int(std::min<int64_t>(until - s.frame, kBlock));
-        renderBlock(s, left + done, right + done, n);
-        done += n;
+        int n = int(std::min<int64_t>(stepFrame(s.nextStep) - s.frame, kBlock));
+        if (n <= frames - done) {
+            renderBlock(s, left + done, right + done, n);
+            done += n;
+        } else {
+            renderBlock(s, s.aheadL, s.aheadR, n);
+            int used = frames - done;
+            std::copy(s.aheadL, s.aheadL + used, left + done);
+            std::copy(s.aheadR, s.aheadR + used, right + done);
+            s.aheadFrames = n - used;
+            std::memmove(s.aheadL, s.aheadL + used, sizeof(float) * size_t(s.aheadFrames));
+            std::memmove(s.aheadR, s.aheadR + used, sizeof(float) * size_t(s.aheadFrames));
+            done = frames;
+        }
         s.frame += n;
     }
 }

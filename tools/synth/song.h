@@ -62,7 +62,15 @@ struct Song {
     Limiter limiter;
     Noise random{0x5EEDu};
 
-    int64_t frame = 0;        // next frame to render
+    // The song is rendered in blocks cut only where sixteenths fall, never where a
+    // call to renderSong ends (voices are stepped a block at a time, so another cut
+    // would change the samples). A call that ends inside a block renders all of it and
+    // keeps the rest here for the next call.
+    static constexpr int kBlockFrames = 512;
+    float aheadL[kBlockFrames] = {}, aheadR[kBlockFrames] = {};
+    int aheadFrames = 0;
+
+    int64_t frame = 0;        // next frame to render (the kept frames are before it)
     int64_t nextStep = 0;     // next sixteenth whose events are due
     int64_t bassOffFrame = -1;
     int64_t leadOffStep = -1;
@@ -75,7 +83,8 @@ struct Song {
 };
 
 // Renders the next `frames` frames of the track into the two channels, as floats
-// within +-1 (the limiter keeps them below its ceiling).
+// within +-1 (the limiter keeps them below its ceiling). The samples are the same
+// however a render is sliced into calls.
 void renderSong(Song& song, float* left, float* right, int frames);
 
 }  // namespace synth
