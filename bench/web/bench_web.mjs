@@ -1,6 +1,8 @@
 // The browser build's figures in each engine (headless Chromium with SwiftShader, headless
 // Firefox ESR and WebKitGTK's MiniBrowser with llvmpipe), from a server on 127.0.0.1:
-// what a host sends (each file gzip'd), navigation to Play ready, click to music start
+// what a host sends (each file gzip'd); in Chromium, what reaches Play over a phone's link
+// (DevTools' Fast 4G and Slow 4G, from a plain host and from one that gzips every answer,
+// first visit and repeat visit); then per engine navigation to Play ready, click to music start
 // with where the time goes, and frame times per scene window beside the floor of a
 // cleared 1080p canvas; then the engines side by side. Prints figures only; nothing here
 // passes or fails. Firefox and WebKit need an X display (make bench-web gives one).
@@ -19,6 +21,17 @@ const kWindows = [10.5, 30.5, 70.5, 110.5, 145.5, 200.5, 255.5];
 const kPlayGoal = 3000;    // ms from navigation to Play, on every engine
 const kSpreadGoal = 1.5;   // no engine slower to Play than the quickest by more than this
 const MiB = 1024 * 1024;
+// DevTools' throttling profiles as DevTools applies them (its figures scaled by 0.9 for
+// throughput and by its latency factors), in bytes per second and ms.
+const kLinks = [
+  ['Fast 4G', { latency: 165, downloadThroughput: 9e6 / 8 * 0.9, uploadThroughput: 1.5e6 / 8 * 0.9 }],
+  ['Slow 4G', { latency: 562.5, downloadThroughput: 1.6e6 / 8 * 0.9, uploadThroughput: 0.75e6 / 8 * 0.9 }],
+];
+const kHosts = [['plain host', {}], ['gzip host', { gzip: true }]];
+// A load that has not shown Play by then is reported as longer; one over kLinkOnce is
+// not repeated, so that today's slow links do not take a quarter of an hour.
+const kLinkCap = 180000;
+const kLinkOnce = 30000;
 
 const median = (xs) => { const s = [...xs].sort((a, b) => a - b); return s[Math.floor((s.length - 1) / 2)]; };
 const quantile = (xs, q) => { const s = [...xs].sort((a, b) => a - b); return s[Math.min(s.length - 1, Math.ceil(q * s.length) - 1)]; };
@@ -95,6 +108,66 @@ function timeCalls() {
   };
 }
 
+
+// Navigation to Play over a throttled link in Chromium: the bytes that arrived by then
+// (as sent, so compressed where the host compressed), and the time. The browser's cache
+// is off unless `cached`.
+async function linkLoad(browser, url, link, cached = false) {
+  let bytes = 0;
+  const beforeLoad = async (page) => {
+    const cdp = await page.cdp();
+    await cdp.send('Network.enable');
+    await cdp.send('Network.setCacheDisabled', { cacheDisabled: !cached });
+    await cdp.send('Network.emulateNetworkConditions', { offline: false, ...link });
+    cdp.on('Network.dataReceived', (event) => { bytes += event.encodedDataLength; });
+  };
+  const page = await openPage(browser, url, { beforeLoad });
+  let ready = null;
+  try {
+    ready = await waitFor(page, () => document.body.dataset.state === 'ready' && performance.now(), null, kLinkCap);
+  } catch {
+    // Not within the cap: said as such below.
+  }
+  const load = { ready, bytes };
+  await page.close();
+  return load;
+}
+
+async function benchLinks() {
+  const browser = await launch('chromium');
+  const shown = (load) => (load.ready === null ? `> ${kLinkCap / 1000} s` : `${(load.ready / 1000).toFixed(1)} s`);
+  const row = (what, loads) => {
+    const done = loads.filter((l) => l.ready !== null);
+    const time = done.length === loads.length ? `${(median(done.map((l) => l.ready)) / 1000).toFixed(1)} s`
+      : shown(loads.find((l) => l.ready === null));
+    console.log(`  ${what.padEnd(30)} ${time.padStart(9)}   ${(median(loads.map((l) => l.bytes)) / MiB).toFixed(2).padStart(6)} MiB`
+      + `   (${loads.map(shown).join(', ')})`);
+  };
+  console.log('\nNavigation to Play over a phone\'s link, Chromium (goals: 4 s on Fast 4G, 12 s on Slow 4G, '
+    + 'at most 1.5 MiB before Play)');
+  console.log('  host and link                        Play   bytes before Play   (each load)');
+  for (const [hostName, hosting] of kHosts) {
+    const host = await serve(webDir, hosting);
+    for (const [linkName, link] of kLinks) {
+      const loads = [];
+      while (loads.length < kLoads) {
+        loads.push(await linkLoad(browser, host.url, link));
+        if (loads.at(-1).ready === null || loads.at(-1).ready > kLinkOnce) break;
+      }
+      row(`${hostName}, ${linkName}`, loads);
+    }
+    host.close();
+  }
+  // A repeat visit where the host lets the browser keep what it sent; one that forbids
+  // it (no-store, as the tests' server does) makes every visit a first one.
+  const caching = await serve(webDir, { cacheSeconds: 3600 });
+  await linkLoad(browser, caching.url, kLinks[0][1], true);
+  const repeats = [];
+  for (let i = 0; i < kLoads; i += 1) repeats.push(await linkLoad(browser, caching.url, kLinks[0][1], true));
+  row('repeat visit, caching host, Fast 4G', repeats);
+  caching.close();
+  await browser.close();
+}
 
 async function benchEngine(engine) {
   const browser = await launch(engine);
@@ -242,6 +315,7 @@ async function benchEngine(engine) {
     frame: median(perWindow.map(median)), floor: median(floor) };
 }
 
+if (engines.includes('chromium')) await benchLinks();
 const results = [];
 for (const engine of engines) results.push(await benchEngine(engine));
 server.close();

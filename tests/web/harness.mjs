@@ -27,6 +27,7 @@ import http from 'node:http';
 import net from 'node:net';
 import fs from 'node:fs';
 import path from 'node:path';
+import zlib from 'node:zlib';
 import { spawn, spawnSync } from 'node:child_process';
 import puppeteer from 'puppeteer-core';
 
@@ -40,8 +41,11 @@ const sleep = (ms) => new Promise((resolve) => { setTimeout(resolve, ms); });
 const setups = new Map();
 
 // options.hide: files answered with 404; options.stall: files whose answer sends its
-// first bytes and then never ends; options.pages: { name: html } extra pages.
-export function serve(folder, { hide = [], stall = [], pages = {} } = {}) {
+// first bytes and then never ends; options.pages: { name: html } extra pages;
+// options.gzip: every answer compressed where the request allows, as some hosts do;
+// options.cacheSeconds: how long a browser may keep an answer (none by default, so that
+// every test sees the files as they are now).
+export function serve(folder, { hide = [], stall = [], pages = {}, gzip = false, cacheSeconds = 0 } = {}) {
   const server = http.createServer((request, response) => {
     const address = new URL(request.url, 'http://x');
     const name = decodeURIComponent(address.pathname).slice(1) || 'index.html';
@@ -56,21 +60,27 @@ export function serve(folder, { hide = [], stall = [], pages = {} } = {}) {
       response.end();
       return;
     }
+    const compressed = gzip && /\bgzip\b/.test(request.headers['accept-encoding'] || '');
     response.writeHead(200, { 'Content-Type': kTypes[path.extname(name)] || 'application/octet-stream',
-      'Access-Control-Allow-Origin': '*', 'Cache-Control': 'no-store' });
+      'Access-Control-Allow-Origin': '*',
+      'Cache-Control': cacheSeconds ? `max-age=${cacheSeconds}` : 'no-store',
+      ...(compressed ? { 'Content-Encoding': 'gzip' } : {}) });
+    const body = compressed ? zlib.createGzip({ level: 6 }) : response;
+    if (compressed) body.pipe(response);
     if (stall.includes(name)) {
       const bytes = fs.readFileSync(file);
-      response.write(bytes.subarray(0, Math.min(bytes.length >> 2, 65536)));
+      body.write(bytes.subarray(0, Math.min(bytes.length >> 2, 65536)));
+      if (compressed) body.flush();
       return;
     }
     const setup = setups.get(address.searchParams.get('setup'));
     if (name === 'index.html' && setup) {
       const hooks = `<script>(${pageSetup})(${JSON.stringify(setup)});\n`
         + `${(setup.scripts || []).map((f) => `(${f})();`).join('\n')}</script>`;
-      response.end(fs.readFileSync(file, 'utf8').replace('<head>', `<head>\n${hooks}`));
+      body.end(fs.readFileSync(file, 'utf8').replace('<head>', `<head>\n${hooks}`));
       return;
     }
-    fs.createReadStream(file).pipe(response);
+    fs.createReadStream(file).pipe(body);
   });
   return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve({
     url: `http://127.0.0.1:${server.address().port}/`,
@@ -93,6 +103,8 @@ function puppeteerBrowser(engine, browser) {
         goto: (url) => page.goto(url),
         click: (selector) => page.click(selector),
         pressEscape: () => page.keyboard.press('Escape'),
+        // The engine's own protocol, where it is CDP (bench-web throttles the link with it).
+        cdp: () => page.createCDPSession(),
         close: () => page.close(),
       };
     },
@@ -373,11 +385,13 @@ function pageSetup(options) {
   };
 }
 
-// A page of the build at `url` with the test hooks.
+// A page of the build at `url` with the test hooks; options.beforeLoad(page) runs
+// before the page is loaded.
 export async function openPage(browser, url, options = {}) {
   const id = String(setups.size + 1);
   setups.set(id, options);
   const page = await browser.newPage();
+  if (options.beforeLoad) await options.beforeLoad(page);
   await page.goto(`${url}?setup=${id}`);
   return page;
 }
