@@ -39,14 +39,29 @@ const server = await serve(web, {
     'native/song.f32': song,
   },
 });
-const browser = await launch(engine);
+async function runPage() {
+  const browser = await launch(engine);
+  try {
+    const tab = await openPage(browser, `${server.url}generators.html`);
+    const answer = await waitFor(tab, () => window.__generators, null, 600000, 1000);
+    await tab.close();
+    return answer;
+  } finally {
+    await browser.close();
+  }
+}
+
 let answer;
 try {
-  const tab = await openPage(browser, `${server.url}generators.html`);
-  answer = await waitFor(tab, () => window.__generators, null, 600000, 1000);
-  await tab.close();
+  try {
+    answer = await runPage();
+  } catch (error) {
+    // As runCases does: a driver that stalled says nothing of the page.
+    if (!error.stalled) throw error;
+    console.log(`once more: ${error.message}`);
+    answer = await runPage();
+  }
 } finally {
-  await browser.close();
   server.close();
 }
 
