@@ -1,16 +1,17 @@
 # The content makers for the browser: the baker (bake.js, bake.wasm) and the synthesiser
 # (synth.js, synth.wasm), each a module that packaging/web/generators_worker.js runs in a
-# Web Worker, or node runs for the tests. The sources are tools/bake's and tools/synth's;
-# only the entry points are the web's.
+# Web Worker. The sources are tools/bake's and tools/synth's; only the entry points are
+# the web's.
 set(bakeDir ${PROJECT_SOURCE_DIR}/tools/bake)
 set(synthDir ${PROJECT_SOURCE_DIR}/tools/synth)
 set(webPage ${PROJECT_SOURCE_DIR}/packaging/web)
 
 # The fonts the recipes draw text with, at the path loadFonts reads them from: only the
 # glyphs their text uses, printable ASCII and the middle dot (2.5 MB whole, 72 KB so; a
-# glyph left out would be drawn as a box, which web.generators would find). stb_truetype
-# reads outlines, metrics and kerning; the hinting it ignores goes, and the kerning stays
-# in both the tables it knows. web.generators checks that the images come out the same.
+# glyph left out would be drawn as a box, which web.generators.<engine> would find).
+# stb_truetype reads outlines, metrics and kerning; the hinting it ignores goes, and the
+# kerning stays in both the tables it knows. web.generators.<engine> checks that the
+# images come out the same.
 set(bakeFontDir /usr/share/fonts/truetype/dejavu)
 set(bakeFonts DejaVuSans.ttf DejaVuSans-Bold.ttf DejaVuSerif.ttf DejaVuSerif-Bold.ttf
               DejaVuSansMono-Bold.ttf)
@@ -42,7 +43,7 @@ function(add_generator target exportName)
   # Arithmetic over millions of pixels and samples: always optimised.
   target_compile_options(${target} PRIVATE -O3)
   target_link_options(${target} PRIVATE -O3
-    -sMODULARIZE=1 -sEXPORT_NAME=${exportName} -sENVIRONMENT=web,worker,node
+    -sMODULARIZE=1 -sEXPORT_NAME=${exportName} -sENVIRONMENT=web,worker
     -sALLOW_MEMORY_GROWTH=1)
 endfunction()
 

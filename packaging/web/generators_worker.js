@@ -18,30 +18,16 @@
 //       → {id, error: text}
 // The ArrayBuffers are transferred, not copied. memoryBytes is the module's wasm memory,
 // which only grows: the most the module has needed so far.
-//
-// The same file runs under node's worker_threads, where the tests drive it.
 'use strict';
 
-const inNode = typeof importScripts !== 'function';
-let post;
-let loadFactory;
-if (inNode) {
-  const { parentPort } = require('node:worker_threads');
-  post = (message, transfer) => parentPort.postMessage(message, transfer);
-  parentPort.on('message', (job) => take(job));
-  // emcc 3.1.6 fetches the wasm wherever fetch exists, which node's cannot do for a path.
-  const wasmPath = (file) => require('node:path').join(__dirname, file.replace(/\.js$/, '.wasm'));
-  loadFactory = (file) => (settings) => require(`./${file}`)({
-    ...settings, wasmBinary: require('node:fs').readFileSync(wasmPath(file)),
-  });
-} else {
-  post = (message, transfer) => self.postMessage(message, transfer);
-  self.onmessage = (event) => take(event.data);
-  loadFactory = (file, exportName) => {
-    importScripts(file);
-    return self[exportName];
-  };
-}
+const post = (message, transfer) => self.postMessage(message, transfer);
+self.onmessage = (event) => take(event.data);
+// emcc's modules look for their wasm in the folder of the worker's own script
+// (self.location), so bake.js, synth.js, their wasm and this file are served side by side.
+const loadFactory = (file, exportName) => {
+  importScripts(file);
+  return self[exportName];
+};
 
 const modules = {};
 function moduleFor(name, exportName) {

@@ -31,7 +31,7 @@ import zlib from 'node:zlib';
 import { spawn, spawnSync } from 'node:child_process';
 import puppeteer from 'puppeteer-core';
 
-const kTypes = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css',
+const kTypes = { '.html': 'text/html', '.js': 'text/javascript', '.mjs': 'text/javascript', '.css': 'text/css',
   '.json': 'application/json', '.wasm': 'application/wasm', '.mp3': 'audio/mpeg' };
 const kMiniBrowser = '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
 const kWindow = { width: 1920, height: 1080 };
@@ -42,20 +42,23 @@ const setups = new Map();
 
 // options.hide: files answered with 404; options.stall: files whose answer sends its
 // first bytes and then never ends; options.pages: { name: html } extra pages;
+// options.mounts: { name: file, 'prefix/': folder } files from outside the folder;
 // options.gzip: every answer compressed where the request allows, as some hosts do;
 // options.cacheSeconds: how long a browser may keep an answer (none by default, so that
 // every test sees the files as they are now).
-export function serve(folder, { hide = [], stall = [], pages = {}, gzip = false, cacheSeconds = 0 } = {}) {
+export function serve(folder, { hide = [], stall = [], pages = {}, mounts = {}, gzip = false, cacheSeconds = 0 } = {}) {
   const server = http.createServer((request, response) => {
     const address = new URL(request.url, 'http://x');
     const name = decodeURIComponent(address.pathname).slice(1) || 'index.html';
-    const file = path.join(folder, name);
+    const mount = Object.keys(mounts).find((m) => (m.endsWith('/') ? name.startsWith(m) : name === m));
+    const root = mount ? mounts[mount] : folder;
+    const file = mount ? path.join(root, name.slice(mount.length)) : path.join(folder, name);
     if (pages[name] !== undefined) {
       response.writeHead(200, { 'Content-Type': 'text/html' });
       response.end(pages[name]);
       return;
     }
-    if (hide.includes(name) || !file.startsWith(folder) || !fs.existsSync(file)) {
+    if (hide.includes(name) || !file.startsWith(root) || !fs.existsSync(file)) {
       response.writeHead(404);
       response.end();
       return;
