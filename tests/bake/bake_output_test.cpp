@@ -99,3 +99,24 @@ TEST(bakeOutput, fails_when_the_folder_cannot_be_made) {
     fs::remove(blocker);
     EXPECT_NE(status, 0);
 }
+
+TEST(bakeOutput, threads_write_the_same_files_in_the_asked_order_and_stop_at_an_unknown_name) {
+    // Cheap recipes, the slow one last so that it is baked first; after the unknown name
+    // nothing more is written, however many threads there are.
+    const std::vector<std::string> names{"ship2.obj", "greet02.png", "greet13.png", "no_such_recipe.png", "greet03.png"};
+    fs::path root = fs::temp_directory_path() / ("bake_threads_" + std::to_string(::getpid()));
+    std::vector<std::string> written[2];
+    std::map<std::string, std::string> files[2];
+    const unsigned threads[2] = {1, 3};
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_FALSE(bake::bakeRecipes((root / std::to_string(i)).string(), names, written[i], threads[i]));
+        files[i] = readFolder(root / std::to_string(i));
+    }
+    fs::remove_all(root);
+    ASSERT_GE(written[0].size(), 5u);
+    EXPECT_EQ(written[0].front(), "ship2.obj");
+    EXPECT_EQ(written[0].back(), "greet13.png");
+    EXPECT_EQ(written[0], written[1]);
+    EXPECT_TRUE(files[0] == files[1]);
+    EXPECT_EQ(files[0].size(), written[0].size());
+}

@@ -15,22 +15,6 @@ namespace bake {
 // ---------------------------------------------------------------------------------------
 // Colours and canvases
 
-Rgba hex(unsigned rgb, float alpha) {
-    return {((rgb >> 16) & 0xff) / 255.0f, ((rgb >> 8) & 0xff) / 255.0f, (rgb & 0xff) / 255.0f, alpha};
-}
-
-Rgba mix(Rgba a, Rgba b, float t) {
-    return {lerp(a.r, b.r, t), lerp(a.g, b.g, t), lerp(a.b, b.b, t), lerp(a.a, b.a, t)};
-}
-
-Rgba scaled(Rgba c, float k) { return {c.r * k, c.g * k, c.b * k, c.a}; }
-
-Rgba withAlpha(Rgba c, float alpha) { return {c.r, c.g, c.b, alpha}; }
-
-Rgba added(Rgba c, Rgba light, float k) {
-    return {c.r + light.r * k, c.g + light.g * k, c.b + light.b * k, c.a};
-}
-
 static float linearFromSrgb(float v) {
     return v <= 0.04045f ? v / 12.92f : std::pow((v + 0.055f) / 1.055f, 2.4f);
 }
@@ -70,26 +54,9 @@ Canvas makeCanvas(int width, int height, Rgba fill) {
     return canvas;
 }
 
-Rgba& pixelAt(Canvas& canvas, int x, int y) { return canvas.pixels[static_cast<size_t>(y) * canvas.width + x]; }
-
-Rgba pixelAt(const Canvas& canvas, int x, int y) {
-    return canvas.pixels[static_cast<size_t>(y) * canvas.width + x];
-}
-
 void shadeCanvas(Canvas& canvas, const std::function<Rgba(float x, float y)>& colourAt) {
     for (int y = 0; y < canvas.height; ++y)
         for (int x = 0; x < canvas.width; ++x) pixelAt(canvas, x, y) = colourAt(x + 0.5f, y + 0.5f);
-}
-
-void blendOver(Rgba& dst, Rgba src, float coverage) {
-    float sa = clamp01(src.a * coverage);
-    if (sa <= 0.0f) return;
-    float keep = dst.a * (1.0f - sa);
-    float oa = sa + keep;
-    dst.r = (src.r * sa + dst.r * keep) / oa;
-    dst.g = (src.g * sa + dst.g * keep) / oa;
-    dst.b = (src.b * sa + dst.b * keep) / oa;
-    dst.a = oa;
 }
 
 void flipHorizontally(Canvas& canvas) {

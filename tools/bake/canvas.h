@@ -6,6 +6,7 @@
 
 #include <stb/stb_truetype.h>
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,11 +18,21 @@ struct Rgba {
     float r = 0.0f, g = 0.0f, b = 0.0f, a = 1.0f;
 };
 
-Rgba hex(unsigned rgb, float alpha = 1.0f);
-Rgba mix(Rgba a, Rgba b, float t);
-Rgba scaled(Rgba c, float k);
-Rgba withAlpha(Rgba c, float alpha);
-Rgba added(Rgba c, Rgba light, float k);  // c.rgb + light.rgb * k, for glows and lit windows
+// Inline: the sky recipes call these for every sample of every layer, and an out-of-line
+// call passes an Rgba through memory in halves that the callee reads back whole, which
+// stalls on every call.
+inline Rgba hex(unsigned rgb, float alpha = 1.0f) {
+    return {((rgb >> 16) & 0xff) / 255.0f, ((rgb >> 8) & 0xff) / 255.0f, (rgb & 0xff) / 255.0f, alpha};
+}
+inline Rgba mix(Rgba a, Rgba b, float t) {
+    return {lerp(a.r, b.r, t), lerp(a.g, b.g, t), lerp(a.b, b.b, t), lerp(a.a, b.a, t)};
+}
+inline Rgba scaled(Rgba c, float k) { return {c.r * k, c.g * k, c.b * k, c.a}; }
+inline Rgba withAlpha(Rgba c, float alpha) { return {c.r, c.g, c.b, alpha}; }
+// c.rgb + light.rgb * k, for glows and lit windows
+inline Rgba added(Rgba c, Rgba light, float k) {
+    return {c.r + light.r * k, c.g + light.g * k, c.b + light.b * k, c.a};
+}
 // Relative luminance, linear light 0..1: what the eye, and a check for flashing, takes as
 // brightness.
 float luminanceOf(Rgba c);
@@ -37,10 +48,21 @@ struct Canvas {
 };
 
 Canvas makeCanvas(int width, int height, Rgba fill);
-Rgba& pixelAt(Canvas& canvas, int x, int y);
-Rgba pixelAt(const Canvas& canvas, int x, int y);
+inline Rgba& pixelAt(Canvas& canvas, int x, int y) { return canvas.pixels[static_cast<size_t>(y) * canvas.width + x]; }
+inline Rgba pixelAt(const Canvas& canvas, int x, int y) {
+    return canvas.pixels[static_cast<size_t>(y) * canvas.width + x];
+}
 void shadeCanvas(Canvas& canvas, const std::function<Rgba(float x, float y)>& colourAt);
-void blendOver(Rgba& dst, Rgba src, float coverage);
+inline void blendOver(Rgba& dst, Rgba src, float coverage) {
+    float sa = clamp01(src.a * coverage);
+    if (sa <= 0.0f) return;
+    float keep = dst.a * (1.0f - sa);
+    float oa = sa + keep;
+    dst.r = (src.r * sa + dst.r * keep) / oa;
+    dst.g = (src.g * sa + dst.g * keep) / oa;
+    dst.b = (src.b * sa + dst.b * keep) / oa;
+    dst.a = oa;
+}
 void flipHorizontally(Canvas& canvas);
 // Area-averaged reduction (alpha-weighted, so transparent pixels lend no colour).
 Canvas downsampled(const Canvas& canvas, int width, int height);

@@ -16,11 +16,13 @@ struct ImageRecipe {
     int channels;  // 3 for cube-map faces (the loader uploads them as RGB), 4 for cut-out logos
     bool dither;   // for wide, slow gradients (skies) that would show bands
     Canvas (*bake)(const Fonts& fonts);
+    int costMs;    // about how long it takes on one core; the slow ones are handed out first
 };
 
 struct ModelRecipe {
     const char* file;  // the OBJ; its MTL shares the stem, its textures are named by the recipe
     BakedModel (*bake)();
+    int costMs;
 };
 
 constexpr size_t kImageRecipeCount = 25;
@@ -73,8 +75,11 @@ std::vector<std::string> recipeNames();
 // Writes the files of the named recipes into `dir` (created if missing), in the order
 // given, and lists the file names written. Several processes can each bake a share.
 // Returns false, after printing why, when a name is no recipe's, a font cannot be read
-// or a file cannot be written.
-bool bakeRecipes(const std::string& dir, const std::vector<std::string>& names, std::vector<std::string>& written);
+// or a file cannot be written; the files of the names before that one are written.
+// The recipes are baked on up to `threads` threads (0: one per core; always one where
+// the build has no threads), the files written in the same order whatever the number.
+bool bakeRecipes(const std::string& dir, const std::vector<std::string>& names, std::vector<std::string>& written,
+                 unsigned threads = 0);
 
 // Writes every baked file into `dir` (created if missing) and lists the file names written.
 // Returns false, after printing why, when a font cannot be read or a file cannot be written.
