@@ -179,7 +179,9 @@ async function benchEngine(engine) {
     const page = await openPage(browser, server.url);
     await waitForState(page, 'ready', 120000);
     loads.push(await page.evaluate(() => {
-      const r = (n) => performance.getEntriesByName(new URL(n, location.href).href)[0];
+      // The packed file where the page took it.
+      const r = (n) => [n, `${n}.gz`].map((f) => performance.getEntriesByName(new URL(f, location.href).href)[0])
+        .find(Boolean);
       return { ready: performance.now(), data: r('norrvale.data').responseEnd,
         wasm: r('norrvale.wasm').responseEnd };
     }));

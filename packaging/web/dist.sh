@@ -15,6 +15,7 @@ name=norrvale-$(bash "$root/packaging/version.sh")-web
 rm -rf "${dist:?}/$name" "$dist/$name.zip"
 mkdir -p "$dist/$name/licences"
 for file in index.html page.js page.css manifest.json norrvale.js norrvale.wasm norrvale.data \
+            norrvale.js.gz norrvale.wasm.gz norrvale.data.gz \
             tessmer-trancedemo5.mp3; do
   cp "$web/$file" "$dist/$name/"
 done

@@ -104,6 +104,20 @@ async function download(files) {
   return Object.fromEntries(names.map((name, i) => [name, buffers[i]]));
 }
 
+// A packed file's bytes unpacked. A host that marks .gz answers as gzip-encoded has the
+// browser unpack them on the way, so bytes without gzip's magic number are taken as they
+// are. Damaged bytes give null, as a failed download does.
+async function unpack(bytes) {
+  const head = new Uint8Array(bytes, 0, Math.min(2, bytes.byteLength));
+  if (head[0] !== 0x1f || head[1] !== 0x8b) return bytes;
+  try {
+    const stream = new Blob([bytes]).stream().pipeThrough(new DecompressionStream('gzip'));
+    return await new Response(stream).arrayBuffer();
+  } catch (error) {
+    return null;
+  }
+}
+
 function loadScript(text) {
   const script = document.createElement('script');
   script.text = text;
@@ -351,9 +365,20 @@ async function start() {
   }
   const manifest = JSON.parse(new TextDecoder().decode(manifestBytes));
   audio.download();
-  const files = { ...manifest.files };
-  delete files[kTrack];
+  // The packed files where the browser can unpack them (every engine since 2023).
+  const packed = manifest.packed && typeof DecompressionStream === 'function';
+  const files = {};
+  for (const [name, size] of Object.entries(manifest.files)) {
+    if (name === kTrack) continue;
+    if (packed && manifest.packed[name]) files[`${name}.gz`] = manifest.packed[name];
+    else files[name] = size;
+  }
   downloaded = await download(files);
+  for (const name of Object.keys(downloaded)) {
+    if (!name.endsWith('.gz')) continue;
+    downloaded[name.slice(0, -3)] = downloaded[name] && await unpack(downloaded[name]);
+    delete downloaded[name];
+  }
   if (!downloaded['norrvale.js'] || !downloaded['norrvale.wasm'] || !downloaded['norrvale.data']) {
     setState('failed', kFilesFailed);
     return;

@@ -151,7 +151,7 @@ await runCases([
   }],
 
   ['program_file_that_stops_arriving_is_said_on_the_card', async () => {
-    const server = await serve(webDir, { stall: ['norrvale.data'] });
+    const server = await serve(webDir, { stall: ['norrvale.data', 'norrvale.data.gz'] });
     try {
       const page = await openPage(browser, server.url, { bounds: { stallSeconds: 2 } });
       await waitForState(page, 'failed', 60000);
