@@ -12,13 +12,12 @@ import sys
 
 out = sys.argv[1]
 files = ["norrvale.js", "norrvale.wasm", "norrvale.data", "tessmer-trancedemo5.mp3"]
-program = ["norrvale.js", "norrvale.wasm", "norrvale.data"]  # the MP3 is packed already
 present = [name for name in files if os.path.exists(os.path.join(out, name))]
 sizes = {name: os.path.getsize(os.path.join(out, name)) for name in present}
 packed = {}
-for name in program:
-    if name not in present:
-        continue
+for name in present:
+    if name.endswith(".mp3"):
+        continue  # packed already
     with open(os.path.join(out, name), "rb") as raw:
         data = raw.read()
     # No name and no time in the header: the same build gives the same bytes.

@@ -91,19 +91,6 @@ async function fetchBytes(name, progress = () => {}) {
   }
 }
 
-// The program's files feed one bar, since Play waits for them alone; the sizes come from
-// manifest.json, as a gzipping host gives only the packed length.
-async function download(files) {
-  const total = Object.values(files).reduce((a, b) => a + b, 0);
-  let received = 0;
-  const names = Object.keys(files);
-  const buffers = await Promise.all(names.map((name) => fetchBytes(name, (length) => {
-    received += length;
-    $('fill').style.width = `${Math.min(100, (100 * received) / total).toFixed(1)}%`;
-  })));
-  return Object.fromEntries(names.map((name, i) => [name, buffers[i]]));
-}
-
 // A packed file's bytes unpacked. A host that marks .gz answers as gzip-encoded has the
 // browser unpack them on the way, so bytes without gzip's magic number are taken as they
 // are. Damaged bytes give null, as a failed download does.
@@ -116,6 +103,21 @@ async function unpack(bytes) {
   } catch (error) {
     return null;
   }
+}
+
+// The program's files feed one bar, since Play waits for them alone; the sizes come from
+// manifest.json, as a gzipping host gives only the packed length. A packed file (.gz) is
+// unpacked as soon as it is here, while the others still arrive, and is given under the
+// unpacked file's name.
+async function download(files) {
+  const total = Object.values(files).reduce((a, b) => a + b, 0);
+  let received = 0;
+  const names = Object.keys(files);
+  const buffers = await Promise.all(names.map((name) => fetchBytes(name, (length) => {
+    received += length;
+    $('fill').style.width = `${Math.min(100, (100 * received) / total).toFixed(1)}%`;
+  }).then((bytes) => (bytes && name.endsWith('.gz') ? unpack(bytes) : bytes))));
+  return Object.fromEntries(names.map((name, i) => [name.replace(/\.gz$/, ''), buffers[i]]));
 }
 
 function loadScript(text) {
@@ -374,11 +376,6 @@ async function start() {
     else files[name] = size;
   }
   downloaded = await download(files);
-  for (const name of Object.keys(downloaded)) {
-    if (!name.endsWith('.gz')) continue;
-    downloaded[name.slice(0, -3)] = downloaded[name] && await unpack(downloaded[name]);
-    delete downloaded[name];
-  }
   if (!downloaded['norrvale.js'] || !downloaded['norrvale.wasm'] || !downloaded['norrvale.data']) {
     setState('failed', kFilesFailed);
     return;
