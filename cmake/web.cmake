@@ -1,7 +1,8 @@
 # The browser build: the demo compiled to wasm by Debian's emscripten, against the
 # libraries packaging/web/build-deps.sh installed into NORRVALE_WEBDEPS and with the
 # content the native build baked (NORRVALE_STAGE). GLFW and WebGL 2 are emscripten's own.
-# The result is one folder, NORRVALE_WEB_OUT: the page, the JS, the wasm and the data.
+# The result is one folder, NORRVALE_WEB_OUT: the page, the JS, the wasm, the data and
+# the generators with the content they make (manifest.py).
 set(NORRVALE_WEBDEPS "" CACHE PATH "Prefix the wasm libraries were installed into")
 set(NORRVALE_STAGE "" CACHE PATH "The native build's stage folder, with the baked content")
 set(NORRVALE_WEB_OUT ${CMAKE_BINARY_DIR}/web CACHE PATH "Where the page and its files go")
@@ -48,13 +49,14 @@ function(add_web_page target)
     "-sEXPORTED_FUNCTIONS=['_main','_norrvalePrepare','_norrvaleRequestClose','_norrvaleWebglDifferences']"
     # FS: the browser tests take files away from an instance, as a broken install would.
     "-sEXPORTED_RUNTIME_METHODS=['ccall','UTF8ToString','FS']"
-    # The track is fetched and decoded by the page, so it is not part of the data.
-    # (SHELL: keeps CMake from merging the repeated option.)
-    "SHELL:--preload-file ${NORRVALE_STAGE}/imgs@imgs"
+    # Only the shaders are the program's data: the baked images and models are made in
+    # the browser by the generators (web_generators.cmake), or come from content.data,
+    # and the page writes them into each instance before it prepares. The track is
+    # fetched and decoded by the page too.
     "SHELL:--preload-file ${PROJECT_SOURCE_DIR}/shdrs@shdrs")
-  # The data file is packed at link time: a re-baked image or an edited shader links the
-  # page's program again (make web configures anew each time, so the list is current).
-  file(GLOB preloaded ${NORRVALE_STAGE}/imgs/* ${PROJECT_SOURCE_DIR}/shdrs/*)
+  # The data file is packed at link time: an edited shader links the page's program again
+  # (make web configures anew each time, so the list is current).
+  file(GLOB preloaded ${PROJECT_SOURCE_DIR}/shdrs/*)
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${webPage}/glfw_web.js ${preloaded})
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND /usr/bin/python3 ${webPage}/reproducible_js.py $<TARGET_FILE:${target}>
@@ -63,7 +65,6 @@ function(add_web_page target)
   add_custom_target(${target}_page ALL
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${webPage}/index.html ${webPage}/page.js
             ${webPage}/page.css ${NORRVALE_STAGE}/tessmer-trancedemo5.mp3 ${NORRVALE_WEB_OUT}
-    COMMAND /usr/bin/python3 ${webPage}/manifest.py ${NORRVALE_WEB_OUT}
     DEPENDS ${target}
     VERBATIM)
 endfunction()

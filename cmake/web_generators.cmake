@@ -56,7 +56,7 @@ target_include_directories(bake_web PRIVATE ${bakeDir})
 target_link_libraries(bake_web PRIVATE stb ${NORRVALE_WEBDEPS}/lib/libz.a)
 add_dependencies(bake_web bake_fonts)
 target_link_options(bake_web PRIVATE
-  "-sEXPORTED_FUNCTIONS=['_norrvaleRecipeNames','_norrvaleBake']"
+  "-sEXPORTED_FUNCTIONS=['_norrvaleRecipeNames','_norrvaleRecipeCost','_norrvaleBake']"
   "-sEXPORTED_RUNTIME_METHODS=['ccall','UTF8ToString','FS']"
   "SHELL:--embed-file ${bakeFontOut}@${bakeFontDir}")
 set_property(TARGET bake_web APPEND PROPERTY LINK_DEPENDS ${bakeFontFiles})
@@ -69,4 +69,11 @@ target_link_options(synth_web PRIVATE
 
 add_custom_target(generators_worker ALL
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${webPage}/generators_worker.js ${NORRVALE_WEB_OUT}
+  VERBATIM)
+
+# manifest.json, the packed files and content.data, the baked content in one file for the
+# page to download where that is quicker than making it, or where the generators fail.
+add_custom_target(web_manifest ALL
+  COMMAND /usr/bin/python3 ${webPage}/manifest.py ${NORRVALE_WEB_OUT} ${NORRVALE_STAGE}/imgs
+  DEPENDS norrvale_page bake_web synth_web generators_worker
   VERBATIM)

@@ -3,6 +3,7 @@
 // empties into the page's hands. The fonts are embedded where loadFonts looks for them.
 #include "recipes.h"
 
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,6 +16,16 @@ const char* norrvaleRecipeNames() {
     if (names.empty())
         for (const std::string& name : bake::recipeNames()) names += name + "\n";
     return names.c_str();
+}
+
+// About how long the named recipe takes on one core (ms), so that a page can hand out the
+// slow ones first, as the native baker does; -1 for no recipe's name.
+int norrvaleRecipeCost(const char* name) {
+    for (const bake::ImageRecipe& recipe : bake::kImageRecipes)
+        if (std::strcmp(recipe.file, name) == 0) return recipe.costMs;
+    for (const bake::ModelRecipe& recipe : bake::kModelRecipes)
+        if (std::strcmp(recipe.file, name) == 0) return recipe.costMs;
+    return -1;
 }
 
 // `names`: recipe names, one a line. Returns how many files were written into `dir`, or -1

@@ -14,10 +14,14 @@ name=norrvale-$(bash "$root/packaging/version.sh")-web
 
 rm -rf "${dist:?}/$name" "$dist/$name.zip"
 mkdir -p "$dist/$name/licences"
-for file in index.html page.js page.css manifest.json norrvale.js norrvale.wasm norrvale.data \
-            norrvale.js.gz norrvale.wasm.gz norrvale.data.gz \
-            tessmer-trancedemo5.mp3; do
+for file in index.html page.js page.css manifest.json generators_worker.js \
+            norrvale.js norrvale.wasm norrvale.data content.data \
+            bake.js bake.wasm synth.js synth.wasm tessmer-trancedemo5.mp3; do
   cp "$web/$file" "$dist/$name/"
+done
+# and each of them but the page's own, the worker and the track packed beside itself
+for file in norrvale.js norrvale.wasm norrvale.data content.data bake.js bake.wasm synth.js synth.wasm; do
+  cp "$web/$file.gz" "$dist/$name/"
 done
 cp "$root/packaging/web/norrvale-web.txt" "$dist/$name/norrvale.txt"
 

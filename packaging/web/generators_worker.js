@@ -5,8 +5,12 @@
 //
 // Jobs, posted to the worker; each is answered by one message with the job's id, and the
 // worker takes them one at a time in the order they came:
+//   {id, kind: 'load', name: 'bake' | 'synth', script: ArrayBuffer, wasm: ArrayBuffer}
+//       → {id}   (the module from bytes the page downloaded once for all its workers;
+//         without it, a module's first job has the worker fetch bake.js or synth.js)
 //   {id, kind: 'recipes'}
-//       → {id, recipes: ['greet01.png', ..., 'donut4.obj', ...]}   (bake's recipe names)
+//       → {id, recipes: ['greet01.png', ..., 'donut4.obj', ...], costs: {recipe: ms}}
+//         (bake's recipe names, and about how long each takes on one core)
 //   {id, kind: 'bake', recipes: [name, ...]}
 //       → {id, files: {file: ArrayBuffer}, ms: {recipe: ms}, memoryBytes}
 //         (a model's recipe makes its OBJ, MTL and textures)
@@ -29,24 +33,42 @@ const loadFactory = (file, exportName) => {
   return self[exportName];
 };
 
+const kExports = { bake: 'createBake', synth: 'createSynth' };
 const modules = {};
-function moduleFor(name, exportName) {
+function moduleFor(name, given = null) {
   if (!modules[name]) {
-    const factory = loadFactory(`${name}.js`, exportName);
+    let factory;
+    if (given) {
+      const url = URL.createObjectURL(new Blob([given.script], { type: 'text/javascript' }));
+      try {
+        factory = loadFactory(url, kExports[name]);
+      } finally {
+        URL.revokeObjectURL(url);
+      }
+    } else {
+      factory = loadFactory(`${name}.js`, kExports[name]);
+    }
     // Lines the module prints (a recipe that cannot write, a missing font) reach the
     // console with the worker's name on them.
     modules[name] = factory({
       print: (line) => console.log(`${name}: ${line}`),
       printErr: (line) => console.error(`${name}: ${line}`),
+      ...(given ? { wasmBinary: given.wasm } : {}),
     });
   }
   return modules[name];
 }
 
+async function load(job) {
+  if (!kExports[job.name]) throw new Error(`no generator '${job.name}'`);
+  await moduleFor(job.name, job);
+  return [{}, []];
+}
+
 const kBakeDir = '/baked';
 
 async function bake(job) {
-  const module = await moduleFor('bake', 'createBake');
+  const module = await moduleFor('bake');
   const files = {};
   const ms = {};
   for (const recipe of job.recipes) {
@@ -66,13 +88,15 @@ async function bake(job) {
 }
 
 async function recipes() {
-  const module = await moduleFor('bake', 'createBake');
+  const module = await moduleFor('bake');
   const names = module.UTF8ToString(module._norrvaleRecipeNames()).split('\n').filter(Boolean);
-  return [{ recipes: names }, []];
+  const costs = Object.fromEntries(names.map((name) => [name, module.ccall('norrvaleRecipeCost', 'number',
+    ['string'], [name])]));
+  return [{ recipes: names, costs }, []];
 }
 
 async function synth(job) {
-  const module = await moduleFor('synth', 'createSynth');
+  const module = await moduleFor('synth');
   const songFrames = module._norrvaleSongFrames();
   const from = Math.max(0, Math.min(job.from | 0, songFrames));
   const count = Math.max(0, Math.min(job.count ?? songFrames, songFrames - from));
@@ -94,7 +118,7 @@ async function synth(job) {
   }
 }
 
-const kinds = { bake, recipes, synth };
+const kinds = { load, bake, recipes, synth };
 let queue = Promise.resolve();
 
 function take(job) {

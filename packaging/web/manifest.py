@@ -1,30 +1,57 @@
-"""Writes manifest.json beside the page: the files the page downloads with their sizes,
-so that its progress bar knows the whole before the first byte arrives (a host that
-gzips its answers does not say how long the unpacked file is).
+"""Writes manifest.json beside the page, and the content pack it describes.
 
-The program's files also go beside themselves gzip'd, with their sizes under "packed":
-many hosts compress only text types, and would send the 46 MiB of images and models as
-they are. The page takes the packed ones where the browser can unpack a stream."""
+Usage: manifest.py WEB_FOLDER CONTENT_FOLDER
+
+- "files": what the page downloads, with sizes, so that its progress bar knows the whole
+  before the first byte arrives (a host that gzips its answers does not say how long the
+  unpacked file is).
+- "packed": the same files gzip'd beside themselves, with their sizes. Many hosts
+  compress only text types and would send the binaries as they are; the page takes the
+  packed ones where the browser can unpack a stream.
+- "content": the baked images and models the program reads from imgs/, in the order
+  they lie in content.data, one after the other. The page makes them with the generators
+  (bake.js, synth.js) or, where downloading is quicker or the generators fail, takes them
+  from content.data.
+- "generators": a hash of the generators' build. What they made is kept in the browser
+  under it, so a changed generator makes its content anew.
+"""
 import gzip
+import hashlib
 import json
 import os
 import sys
 
-out = sys.argv[1]
-files = ["norrvale.js", "norrvale.wasm", "norrvale.data", "tessmer-trancedemo5.mp3"]
-present = [name for name in files if os.path.exists(os.path.join(out, name))]
-sizes = {name: os.path.getsize(os.path.join(out, name)) for name in present}
+out, content_dir = sys.argv[1], sys.argv[2]
+path = lambda name: os.path.join(out, name)
+
+content = sorted(os.listdir(content_dir))
+with open(path("content.data"), "wb") as pack:
+    for name in content:
+        with open(os.path.join(content_dir, name), "rb") as source:
+            pack.write(source.read())
+content_sizes = [[name, os.path.getsize(os.path.join(content_dir, name))] for name in content]
+
+generators = ["generators_worker.js", "bake.js", "bake.wasm", "synth.js", "synth.wasm"]
+digest = hashlib.sha256()
+for name in generators:
+    with open(path(name), "rb") as source:
+        digest.update(name.encode() + b"\0" + source.read())
+
+files = ["norrvale.js", "norrvale.wasm", "norrvale.data", "content.data", "tessmer-trancedemo5.mp3"] + generators
+sizes = {name: os.path.getsize(path(name)) for name in files}
 packed = {}
-for name in present:
-    if name.endswith(".mp3"):
-        continue  # packed already
-    with open(os.path.join(out, name), "rb") as raw:
+for name in files:
+    # The MP3 is packed already; the worker's script is fetched by the engine, not the page.
+    if name.endswith(".mp3") or name == "generators_worker.js":
+        continue
+    with open(path(name), "rb") as raw:
         data = raw.read()
     # No name and no time in the header: the same build gives the same bytes.
-    with open(os.path.join(out, name + ".gz"), "wb") as target:
+    with open(path(name + ".gz"), "wb") as target:
         with gzip.GzipFile(filename="", mode="wb", compresslevel=9, fileobj=target, mtime=0) as gz:
             gz.write(data)
-    packed[name] = os.path.getsize(os.path.join(out, name + ".gz"))
-with open(os.path.join(out, "manifest.json"), "w") as manifest:
-    json.dump({"files": sizes, "packed": packed}, manifest, indent=1, sort_keys=True)
+    packed[name] = os.path.getsize(path(name + ".gz"))
+with open(path("manifest.json"), "w") as manifest:
+    json.dump({"files": sizes, "packed": packed, "content": content_sizes,
+               "generators": digest.hexdigest()[:16]}, manifest, indent=1, sort_keys=True)
     manifest.write("\n")

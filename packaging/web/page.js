@@ -1,7 +1,10 @@
-// The page around the demo: downloads the program and its data with one progress bar,
-// decodes what can be decoded before the viewer clicks, and starts one fresh instance of
-// the program per Play click; the track downloads beside them and is readied by the
-// click. The program's stdout goes to the console line by line, exactly as the desktop
+// The page around the demo: downloads the program with one progress bar, makes the baked
+// images, models and song on the viewer's machine with the generators (bake.js, synth.js
+// in Web Workers) or downloads them where that is quicker, decodes what can be decoded
+// before the viewer clicks, and starts one fresh instance of the program per Play click.
+// The song plays through Web Audio from the synthesiser's samples; where the generators
+// cannot run, the baked content (content.data) and the track (the MP3) are downloaded
+// instead. The program's stdout goes to the console line by line, exactly as the desktop
 // program prints it.
 //
 // What the engines do differently, and what the page does about it (WebGL's own
@@ -23,6 +26,17 @@
 'use strict';
 
 const kTrack = 'tessmer-trancedemo5.mp3';
+const kProgram = ['norrvale.js', 'norrvale.wasm', 'norrvale.data'];
+const kBaker = ['bake.js', 'bake.wasm'];
+const kSynthesiser = ['synth.js', 'synth.wasm'];
+const kSampleRate = 44100;    // the synthesiser's
+const kPieceFrames = 441000;  // the song is made, kept and played 10 s at a time
+// Two cores make the content in about this (bench-web); where content.data would take
+// longer to arrive, it is made instead (downloadOrMake).
+const kMakeSeconds = 4;
+// ?content=download takes content.data and the track as the page did before it had the
+// generators (bench-web's baseline); ?content=make makes them whatever the link.
+const kContentWay = new URLSearchParams(location.search).get('content');
 const $ = (id) => document.getElementById(id);
 
 function setState(state, message) {
@@ -41,6 +55,7 @@ function setState(state, message) {
 // window.norrvaleBounds before this script runs (the browser tests do).
 const kBounds = {
   stallSeconds: 20,    // a download that brings no byte for this long is given up
+  makeSeconds: 60,     // making the content; past it, content.data is downloaded
   prepareSeconds: 90,  // compiling the wasm and decoding the images and models
   trackSeconds: 3,     // the music starts within this of the program asking, or never
   ...(window.norrvaleBounds || {}),
@@ -56,10 +71,39 @@ function bounded(promise, seconds, message) {
   return Promise.race([promise, timeout]).finally(() => clearTimeout(timer));
 }
 
-// A file's bytes, or null when it is missing or its download stalls for longer than the
-// bound. progress(bytes) is told of each piece as it arrives.
-async function fetchBytes(name, progress = () => {}) {
+// What the page measured of its own loading, for anyone who asks (bench-web does).
+const loadReport = window.norrvaleLoad = {
+  content: null,      // 'made', 'downloaded' or 'kept' (from an earlier visit)
+  makeMs: null,       // from the generators' start to the last recipe
+  workersMemoryBytes: 0,  // the most wasm memory the workers held at one time
+  music: null,        // 'song' (Web Audio) or 'track' (the MP3)
+  at: {},             // when (performance.now, ms) each of program, content, music, ready was here
+};
+const mark = (what) => { loadReport.at[what] = performance.now(); };
+
+// One bar for everything before Play: the program's and generators' files, then the
+// content, made or downloaded (whichever is further along), then preparing.
+const progress = {
+  received: 0, total: 0,         // the program's and generators' files, as they travel
+  packReceived: 0, packTotal: 0, // content.data
+  made: 0, toMake: 0,            // recipes
+  preparing: false,
+  show() {
+    const files = this.total ? Math.min(1, this.received / this.total) : 0;
+    const content = this.preparing ? 1 : Math.max(this.toMake ? this.made / this.toMake : 0,
+      this.packTotal ? Math.min(1, this.packReceived / this.packTotal) : 0);
+    $('fill').style.width = `${(100 * (0.3 * files + 0.7 * content)).toFixed(1)}%`;
+    $('status').textContent = this.preparing ? 'Preparing…'
+      : this.toMake && files === 1 ? `Generating ${this.made} of ${this.toMake}…` : 'Downloading…';
+  },
+};
+
+// A file's bytes, or null when it is missing, its download stalls for longer than the
+// bound, or `cancel` (an AbortSignal) aborts it. progress(bytes) is told of each piece as
+// it arrives.
+async function fetchBytes(name, progress = () => {}, cancel = null) {
   const abort = new AbortController();
+  if (cancel) cancel.addEventListener('abort', () => abort.abort());
   let timer = null;
   const watch = () => {
     clearTimeout(timer);
@@ -105,19 +149,217 @@ async function unpack(bytes) {
   }
 }
 
-// The program's files feed one bar, since Play waits for them alone; the sizes come from
-// manifest.json, as a gzipping host gives only the packed length. A packed file (.gz) is
-// unpacked as soon as it is here, while the others still arrive, and is given under the
-// unpacked file's name.
-async function download(files) {
-  const total = Object.values(files).reduce((a, b) => a + b, 0);
-  let received = 0;
-  const names = Object.keys(files);
-  const buffers = await Promise.all(names.map((name) => fetchBytes(name, (length) => {
-    received += length;
-    $('fill').style.width = `${Math.min(100, (100 * received) / total).toFixed(1)}%`;
-  }).then((bytes) => (bytes && name.endsWith('.gz') ? unpack(bytes) : bytes))));
-  return Object.fromEntries(names.map((name, i) => [name.replace(/\.gz$/, ''), buffers[i]]));
+// Where the page's files are: each large one packed (.gz) where the browser can unpack a
+// stream (every engine since 2023), with its size from manifest.json, as a gzipping host
+// gives only the packed length.
+let manifest = null;
+const packed = (name) => !!(manifest.packed && manifest.packed[name] && typeof DecompressionStream === 'function');
+const sentAs = (name) => (packed(name) ? `${name}.gz` : name);
+const sentSize = (name) => (packed(name) ? manifest.packed[name] : manifest.files[name]);
+
+// Files by their unpacked names. Each feeds the bar as it arrives, and a packed one is
+// unpacked as soon as it is here, while the others still arrive.
+async function download(names, cancel = null, onBytes = (length) => { progress.received += length; }) {
+  const buffers = await Promise.all(names.map((name) => fetchBytes(sentAs(name), (length) => {
+    onBytes(length);
+    progress.show();
+  }, cancel).then((bytes) => (bytes && packed(name) ? unpack(bytes) : bytes))));
+  return Object.fromEntries(names.map((name, i) => [name, buffers[i]]));
+}
+
+// What was made is kept in the browser's Cache Storage under the generators' hash, so a
+// second visit makes nothing, whatever the host says of caching; a changed generator
+// makes it anew. Private windows, an insecure address or evicted storage keep nothing,
+// and the page then makes everything again.
+const store = {
+  cache: null,
+  async open(hash) {
+    try {
+      const name = `norrvale-${hash}`;
+      for (const old of await caches.keys()) {
+        if (old.startsWith('norrvale-') && old !== name) caches.delete(old).catch(() => {});
+      }
+      this.cache = await caches.open(name);
+    } catch (error) {
+      this.cache = null;
+    }
+  },
+  async get(key) {
+    try {
+      const response = this.cache && await this.cache.match(key);
+      return response ? await response.arrayBuffer() : null;
+    } catch (error) {
+      return null;
+    }
+  },
+  put(key, bytes) {
+    if (this.cache) this.cache.put(key, new Response(bytes)).catch(() => {});
+  },
+};
+
+async function keptContent() {
+  if (!store.cache) return null;
+  const buffers = await Promise.all(manifest.content.map(([name]) => store.get(`content/${name}`)));
+  if (buffers.some((bytes) => !bytes)) return null;
+  return Object.fromEntries(manifest.content.map(([name], i) => [name, buffers[i]]));
+}
+
+// A worker of generators_worker.js, asked one job at a time; a worker that fails, or is
+// stopped, fails what it was asked.
+function startWorker() {
+  const worker = new Worker('generators_worker.js');
+  const waiting = new Map();
+  let nextId = 0;
+  let failure = null;
+  const fail = (error) => {
+    failure = failure || error;
+    for (const { reject } of waiting.values()) reject(failure);
+    waiting.clear();
+  };
+  worker.onmessage = ({ data }) => {
+    const job = waiting.get(data.id);
+    if (!job) return;
+    waiting.delete(data.id);
+    if (data.error) job.reject(new Error(data.error));
+    else job.resolve(data);
+  };
+  worker.onerror = (event) => {
+    event.preventDefault();
+    fail(new Error(event.message || 'a worker could not start'));
+  };
+  return {
+    ask: (job) => new Promise((resolve, reject) => {
+      if (failure) { reject(failure); return; }
+      const id = nextId++;
+      waiting.set(id, { resolve, reject });
+      worker.postMessage({ id, ...job });
+    }),
+    stop: () => {
+      worker.terminate();
+      fail(new Error('stopped'));
+    },
+  };
+}
+
+// The content made by the baker: one worker per core, at least two (the page's own thread
+// mostly waits) and at most four (each holds a baker's memory), the slowest recipes
+// first, each worker taking the next when it is done with one.
+async function make(baker, cancel) {
+  const started = performance.now();
+  const count = Math.max(2, Math.min(navigator.hardwareConcurrency || 2, 4));
+  const workers = Array.from({ length: count }, startWorker);
+  const stop = () => workers.forEach((worker) => worker.stop());
+  cancel.addEventListener('abort', stop);
+  try {
+    const { 'bake.js': script, 'bake.wasm': wasm } = await baker;
+    if (!script || !wasm) throw new Error('the baker could not be downloaded');
+    await Promise.all(workers.map((worker) => worker.ask({ kind: 'load', name: 'bake', script, wasm })));
+    const { recipes, costs } = await workers[0].ask({ kind: 'recipes' });
+    const queue = [...recipes].sort((a, b) => costs[b] - costs[a]);
+    progress.toMake = recipes.length;
+    progress.show();
+    const files = {};
+    const memory = workers.map(() => 0);
+    await Promise.all(workers.map(async (worker, i) => {
+      for (let recipe = queue.shift(); recipe; recipe = queue.shift()) {
+        const answer = await worker.ask({ kind: 'bake', recipes: [recipe] });
+        Object.assign(files, answer.files);
+        memory[i] = answer.memoryBytes;
+        loadReport.workersMemoryBytes = Math.max(loadReport.workersMemoryBytes, memory.reduce((a, b) => a + b, 0));
+        progress.made += 1;
+        progress.show();
+      }
+    }));
+    const missing = manifest.content.find(([name]) => !files[name]);
+    if (missing) throw new Error(`the baker made no ${missing[0]}`);
+    loadReport.makeMs = performance.now() - started;
+    return Object.fromEntries(manifest.content.map(([name]) => [name, files[name]]));
+  } finally {
+    stop();
+  }
+}
+
+// The content from content.data, where its files lie one after the other.
+async function downloadContent(cancel) {
+  const got = await download(['content.data'], cancel, (length) => { progress.packReceived += length; });
+  const bytes = got['content.data'];
+  const total = manifest.content.reduce((sum, [, size]) => sum + size, 0);
+  if (!bytes || bytes.byteLength !== total) throw new Error('content.data could not be downloaded');
+  const files = {};
+  let at = 0;
+  for (const [name, size] of manifest.content) {
+    files[name] = bytes.slice(at, at + size);
+    at += size;
+  }
+  return files;
+}
+
+// The content, downloaded or made, whichever the link favours. content.data starts
+// downloading with the program's files; kJudgeMs later its pace says how long the rest
+// would take. Where that is under kAloneSeconds, it comes alone, since making would only
+// take the cores that unpack and prepare it; past kMakeSeconds it is cancelled (on a
+// phone's link its bytes would slow the program's own) and the content is made; between
+// the two both go on and the first wins. Either way fails over to the other.
+const kJudgeMs = 500;
+const kAloneSeconds = 1;
+function downloadOrMake(baker) {
+  const cancelMaking = new AbortController();
+  let cancelDownload = new AbortController();
+  return new Promise((resolve, reject) => {
+    let settled = false;
+    let making = null;
+    let downloading = null;
+    const failed = { made: false, downloaded: false };
+    const win = (way) => (files) => {
+      if (settled) return;
+      settled = true;
+      (way === 'made' ? cancelDownload : cancelMaking).abort();
+      loadReport.content = way;
+      resolve(files);
+    };
+    const lose = (way, other, error, startOther) => {
+      failed[way] = true;
+      if (settled) return;
+      console.warn(`The content could not be ${way} (${error.message}); it is ${other} instead.`);
+      if (failed[other]) reject(error);
+      else startOther();
+    };
+    const startMaking = () => {
+      if (making) return;
+      making = bounded(make(baker, cancelMaking.signal), kBounds.makeSeconds, `it took over ${kBounds.makeSeconds} s`);
+      making.then(win('made'), (error) => {
+        cancelMaking.abort();
+        lose('made', 'downloaded', error, startDownload);
+      });
+    };
+    const startDownload = () => {
+      if (downloading) return;
+      const began = performance.now();
+      const cancel = cancelDownload;
+      progress.packTotal = sentSize('content.data');
+      progress.packReceived = 0;
+      downloading = downloadContent(cancel.signal);
+      downloading.then(win('downloaded'), (error) => {
+        if (!cancel.signal.aborted) lose('downloaded', 'made', error, startMaking);
+      });
+      if (making) return;  // the fallback of a failed making: no judging
+      setTimeout(() => {
+        if (settled || making || cancel.signal.aborted) return;
+        const rate = progress.packReceived / ((performance.now() - began) / 1000);
+        const seconds = (progress.packTotal - progress.packReceived) / rate;
+        if (seconds >= kMakeSeconds) {
+          // Set aside, not failed: should making fail, it downloads after all.
+          cancel.abort();
+          cancelDownload = new AbortController();
+          downloading = null;
+          progress.packTotal = 0;
+        }
+        if (seconds > kAloneSeconds) startMaking();
+      }, kJudgeMs);
+    };
+    if (kContentWay === 'make') startMaking();
+    else startDownload();
+  });
 }
 
 function loadScript(text) {
@@ -126,8 +368,94 @@ function loadScript(text) {
   document.head.appendChild(script);
 }
 
-// The sound: one AudioContext and one audio element for the page, the element routed
-// into the context and decoding as it plays (decoding the whole MP3 up front took 3½ s,
+// The song: the synthesiser in a worker of its own renders it 10 s at a time, the first
+// piece before Play and each next one as the one before starts to sound, so the page
+// holds about two pieces (7 MB) however long the song. Each piece is kept (store) as it
+// is made, for the next visit. The pieces play through Web Audio back to back, each
+// started at the sample the last one ends on, from the program's play2D at the end of
+// loading, as on the desktop.
+const song = {
+  worker: null,         // the synthesiser's (startWorker)
+  frames: 0,            // the song's length
+  first: null,          // its first piece, held for every run
+  run: 0,               // which run may schedule pieces; a later one or an end cancels
+  sources: new Set(),   // the pieces scheduled and not yet ended
+
+  async prepare(synthesiser) {
+    const { 'synth.js': script, 'synth.wasm': wasm } = synthesiser;
+    if (!script || !wasm) throw new Error('the synthesiser could not be downloaded');
+    await this.worker.ask({ kind: 'load', name: 'synth', script, wasm });
+    this.frames = (await this.worker.ask({ kind: 'synth', from: 0, count: 0 })).songFrames;
+    this.first = await this.piece(0);
+  },
+
+  // Piece `index` as { left, right } samples, kept or made.
+  async piece(index) {
+    const key = `song/${index}`;
+    let both = await store.get(key);
+    if (!both) {
+      const { left, right } = await this.worker.ask({ kind: 'synth', from: index * kPieceFrames, count: kPieceFrames });
+      const joined = new Uint8Array(left.byteLength * 2);
+      joined.set(new Uint8Array(left), 0);
+      joined.set(new Uint8Array(right), left.byteLength);
+      both = joined.buffer;
+      store.put(key, both);
+    }
+    const length = both.byteLength / 8;
+    return { left: new Float32Array(both, 0, length), right: new Float32Array(both, length * 4, length) };
+  },
+
+  start(context, loop, paused) {
+    if (paused) return;
+    const run = ++this.run;
+    const pieces = Math.ceil(this.frames / kPieceFrames);
+    const seconds = this.frames / kSampleRate;
+    let origin = context.currentTime;
+    let firstOfRun = true;
+    const schedule = async (at) => {
+      let index = at;
+      if (index === pieces) {
+        if (!loop) return;
+        origin += seconds;
+        index = 0;
+      }
+      const piece = await (index === 0 ? this.first : this.piece(index).catch(() => null));
+      if (run !== this.run) return;
+      if (!piece) {
+        console.warn(`The song could not be made past ${index * kPieceFrames / kSampleRate} s; the run goes on silently.`);
+        return;
+      }
+      const buffer = context.createBuffer(2, piece.left.length, kSampleRate);
+      buffer.copyToChannel(piece.left, 0);
+      buffer.copyToChannel(piece.right, 1);
+      const source = context.createBufferSource();
+      source.buffer = buffer;
+      source.connect(context.destination);
+      const when = origin + (index * kPieceFrames) / kSampleRate;
+      // A piece made late starts where the music has got to.
+      const late = Math.max(0, context.currentTime - when);
+      if (firstOfRun) {
+        // Where the run's music starts, for whoever watches the page (the browser tests).
+        source.norrvaleSong = { at: late, seconds, loop };
+        firstOfRun = false;
+      }
+      source.onended = () => this.sources.delete(source);
+      this.sources.add(source);
+      source.start(when + late, late);
+      setTimeout(() => schedule(index + 1), Math.max(0, (when - context.currentTime) * 1000));
+    };
+    schedule(0);
+  },
+
+  stop() {
+    this.run += 1;
+    for (const source of this.sources) source.stop();
+    this.sources.clear();
+  },
+};
+
+// The track, where the song cannot be made: one audio element for the page, routed into
+// the AudioContext and decoding as it plays (decoding the whole MP3 up front took 3½ s,
 // longer than everything else before Play). The track downloads beside the program's
 // files, but Play does not wait for it: the element is handed the bytes as they arrive,
 // and engines that load media before a gesture do so then. The click resumes the
@@ -155,18 +483,27 @@ const audio = {
     });
   },
 
-  // Inside the Play click.
+  // Inside the Play click. The song's context runs at the synthesiser's rate where the
+  // engine allows, so its pieces meet sample for sample.
   unlock() {
     const Context = window.AudioContext || window.webkitAudioContext;
-    if (!Context || !this.element) return;
+    if (!Context || !(song.first || this.element)) return;
     if (!this.context) {
-      this.context = new Context();
-      this.context.createMediaElementSource(this.element).connect(this.context.destination);
+      if (song.first) {
+        try {
+          this.context = new Context({ sampleRate: kSampleRate });
+        } catch (error) {
+          this.context = new Context();
+        }
+      } else {
+        this.context = new Context();
+        this.context.createMediaElementSource(this.element).connect(this.context.destination);
+      }
     }
     // Some engines never settle this without a sound device; nothing waits on it.
     this.context.resume().catch(() => {});
     // Loading again what was loaded would only delay the start.
-    if (this.element.readyState === HTMLMediaElement.HAVE_NOTHING) this.element.load();
+    if (this.element && this.element.readyState === HTMLMediaElement.HAVE_NOTHING) this.element.load();
     this.run += 1;
     this.running = true;
   },
@@ -215,6 +552,7 @@ const audio = {
   stop() {
     this.running = false;
     this.run += 1;
+    song.stop();
     if (this.element) this.element.pause();
   },
 
@@ -223,15 +561,21 @@ const audio = {
   engine() {
     return {
       available: () => !!(window.AudioContext || window.webkitAudioContext),
-      play: (name, loop, paused) => { if (name === kTrack && audio.running) audio.start(loop, paused); },
+      play: (name, loop, paused) => {
+        if (name !== kTrack || !audio.running) return;
+        if (song.first) song.start(audio.context, loop, paused);
+        else audio.start(loop, paused);
+      },
     };
   },
 };
 
 // One instance of the program per run, made and prepared (images decoded, models read)
 // before the click so that the click only starts it. Each gets a canvas of its own, so
-// each run starts from a fresh GL context as a desktop run does.
+// each run starts from a fresh GL context as a desktop run does, and the content in imgs/
+// before it starts, where the desktop program finds it.
 let downloaded = null;
+let content = null;
 async function makeInstance() {
   const canvas = document.createElement('canvas');
   canvas.width = 1920;
@@ -252,6 +596,10 @@ async function makeInstance() {
     print: (line) => console.log(line),
     printErr: (line) => console.error(line),
     norrvaleAudio: audio.engine(),
+    preRun: [(module) => {
+      module.FS.mkdirTree('/imgs');
+      for (const [name, bytes] of Object.entries(content)) module.FS.writeFile(`/imgs/${name}`, new Uint8Array(bytes));
+    }],
   });
   instance._norrvalePrepare();
   return { instance, canvas };
@@ -351,8 +699,10 @@ window.addEventListener('keydown', (event) => {
   if (event.key === 'Escape' && current) current.instance._norrvaleRequestClose();
 });
 
-// Play shows once the program's files are here and an instance is prepared; the track
-// keeps downloading beside them and is readied by the click.
+// Play shows once the program's files and the content are here, and an instance is
+// prepared. The content is what an earlier visit kept, or made and raced against
+// content.data; the song's first piece is made meanwhile. Where the generators cannot
+// run, content.data and the track are downloaded, and the track is readied by the click.
 async function start() {
   const probe = document.createElement('canvas').getContext('webgl2');
   if (!probe) {
@@ -365,23 +715,58 @@ async function start() {
     setState('failed', kFilesFailed);
     return;
   }
-  const manifest = JSON.parse(new TextDecoder().decode(manifestBytes));
-  audio.download();
-  // The packed files where the browser can unpack them (every engine since 2023).
-  const packed = manifest.packed && typeof DecompressionStream === 'function';
-  const files = {};
-  for (const [name, size] of Object.entries(manifest.files)) {
-    if (name === kTrack) continue;
-    if (packed && manifest.packed[name]) files[`${name}.gz`] = manifest.packed[name];
-    else files[name] = size;
+  manifest = JSON.parse(new TextDecoder().decode(manifestBytes));
+  const generates = kContentWay !== 'download' && !!manifest.generators && typeof Worker === 'function';
+  if (generates && self.caches) await store.open(manifest.generators);
+  const kept = generates ? await keptContent() : null;
+  const wanted = [...kProgram, ...(generates ? kSynthesiser : []), ...(generates && !kept ? kBaker : [])];
+  progress.total = wanted.reduce((sum, name) => sum + sentSize(name), 0);
+  progress.show();
+  // The song's worker starts now, so that its start overlaps the downloads.
+  if (generates) song.worker = startWorker();
+  const program = download(kProgram);
+  const synthesiser = generates ? download(kSynthesiser) : null;
+  const baker = generates && !kept ? download(kBaker) : null;
+
+  let made;
+  if (!generates) {
+    progress.packTotal = sentSize('content.data');
+    made = downloadContent(null).then((files) => { loadReport.content = 'downloaded'; return files; });
+  } else if (kept) {
+    loadReport.content = 'kept';
+    made = Promise.resolve(kept);
+  } else {
+    made = downloadOrMake(baker);
   }
-  downloaded = await download(files);
+  made.catch(() => {});
+  const music = (generates ? synthesiser.then((files) => song.prepare(files)) : Promise.reject(new Error('')))
+    .then(() => { loadReport.music = 'song'; }, (error) => {
+      if (generates) console.warn(`The song could not be made in this browser (${error.message}); the track is downloaded instead.`);
+      if (song.worker) song.worker.stop();
+      song.first = null;
+      loadReport.music = 'track';
+      audio.download();
+    });
+
+  downloaded = await program;
+  mark('program');
   if (!downloaded['norrvale.js'] || !downloaded['norrvale.wasm'] || !downloaded['norrvale.data']) {
     setState('failed', kFilesFailed);
     return;
   }
   loadScript(new TextDecoder().decode(downloaded['norrvale.js']));
-  $('status').textContent = 'Preparing…';
+  try {
+    content = await made;
+    mark('content');
+  } catch (error) {
+    console.error(error);
+    setState('failed', kFilesFailed);
+    return;
+  }
+  await music;
+  mark('music');
+  progress.preparing = true;
+  progress.show();
   next = makeInstance();
   try {
     await bounded(next, kBounds.prepareSeconds, kPrepareFailed);
@@ -392,6 +777,11 @@ async function start() {
     return;
   }
   setState('ready');
+  mark('ready');
+  // Kept only now, so that writing it slows nothing before Play.
+  if (loadReport.content === 'made' || loadReport.content === 'downloaded') {
+    for (const [name, bytes] of Object.entries(content)) store.put(`content/${name}`, bytes);
+  }
 }
 
 // WebKit's media, holding a track it was told to load before any gesture, can keep the

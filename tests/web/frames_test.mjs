@@ -2,7 +2,8 @@
 // argument): the same clock readings (one instant in each of the seven scene windows)
 // give the same WebGL calls as the native GL calls, apart from the browser's table of
 // differences, and pictures within the engine's tolerance, which a frame one second off
-// does not meet.
+// does not meet. The page makes its content here (content.data is hidden), so the
+// frames hold the generators' images and models against the native bake's.
 import fs from 'node:fs';
 import path from 'node:path';
 import { serve, launch, engineName, openPage, waitFor, clickPlay, run, runCases, check, env } from './harness.mjs';
@@ -46,6 +47,8 @@ async function browserRun(browser, url) {
     frames.push(file);
     await page.evaluate(() => window.__release());
   }
+  const content = await page.evaluate(() => window.norrvaleLoad.content);
+  check(content === 'made', `the page's content was ${content}, not made`);
   const calls = await page.evaluate(() => window.__calls);
   const differences = JSON.parse(await page.evaluate(() => {
     const m = window.__lastInstance;
@@ -155,7 +158,7 @@ function compareCalls(frame, native, web, differences) {
 }
 
 const browser = await launch(engine);
-const server = await serve(env('NORRVALE_WEB'));
+const server = await serve(env('NORRVALE_WEB'), { hide: ['content.data', 'content.data.gz'] });
 const native = reference('native', kClocks);
 const web = await browserRun(browser, server.url);
 

@@ -251,9 +251,10 @@ export function launch(engine = engineName()) {
 // options.scripts: more functions (as source) to run with the hooks.
 // Always: window.__lines and window.__errors keep the console's log lines and the
 // page's uncaught errors.
-// Always: window.__sound logs the track's preparations and starts (with the loop flag,
-// the position, how many clears and texture uploads the run had made by then, and the
-// real seconds since its first clear).
+// Always: window.__sound logs the AudioContexts made, the music's starts (the track's
+// element or the song's first piece: with the loop flag, the length, the position, how
+// many clears and texture uploads the run had made by then, and the real seconds since
+// its first clear), and every piece of song scheduled (music).
 function pageSetup(options) {
   const realNow = performance.now.bind(performance);
   const lines = window.__lines = [];
@@ -263,25 +264,38 @@ function pageSetup(options) {
   window.addEventListener('error', (event) => errors.push(String(event.message)));
   window.addEventListener('unhandledrejection', (event) => errors.push(String(event.reason)));
   if (options.bounds) window.norrvaleBounds = options.bounds;
-  const sound = window.__sound = { prepared: 0, starts: [] };
-  const source = AudioContext.prototype.createMediaElementSource;
-  AudioContext.prototype.createMediaElementSource = function (...args) {
-    sound.prepared += 1;
-    return source.apply(this, args);
+  const sound = window.__sound = { prepared: 0, starts: [], music: [] };
+  window.AudioContext = class extends window.AudioContext {
+    constructor(...args) {
+      super(...args);
+      sound.prepared += 1;
+    }
   };
-  const play = HTMLMediaElement.prototype.play;
-  HTMLMediaElement.prototype.play = function (...args) {
+  const startAt = (music, loop, seconds, at) => {
     const calls = (window.__calls || []).flat();
     const clearTimes = window.__clearTimes || [];
-    const start = { loop: this.loop, seconds: this.duration, at: this.currentTime,
-      late: clearTimes.length ? (Date.now() - clearTimes[0]) / 1000 : 0,
+    const start = { music, loop, seconds, at, late: clearTimes.length ? (Date.now() - clearTimes[0]) / 1000 : 0,
       clears: calls.filter((c) => c.name === 'clear').length,
       uploads: calls.filter((c) => c.name === 'texImage2D').length };
     sound.starts.push(start);
+    return start;
+  };
+  const play = HTMLMediaElement.prototype.play;
+  HTMLMediaElement.prototype.play = function (...args) {
+    const start = startAt('track', this.loop, this.duration, this.currentTime);
     // WebKit may have metadata but no length yet for an MP3 (0 until it has scanned the
     // file, later under load); the length it learns is the track's.
     this.addEventListener('durationchange', () => { start.seconds = this.duration; });
     return play.apply(this, args);
+  };
+  // The synthesised song: each piece the page schedules, and the run's first as a start.
+  const startSource = AudioBufferSourceNode.prototype.start;
+  AudioBufferSourceNode.prototype.start = function (...args) {
+    const head = (channel) => Array.from(this.buffer.getChannelData(channel).subarray(0, 4));
+    sound.music.push({ when: args[0], offset: args[1] || 0, frames: this.buffer.length,
+      rate: this.buffer.sampleRate, head: [head(0), head(1)] });
+    if (this.norrvaleSong) startAt('song', this.norrvaleSong.loop, this.norrvaleSong.seconds, this.norrvaleSong.at);
+    return startSource.apply(this, args);
   };
   // Every program instance the page makes is kept as window.__lastInstance.
   let create;
@@ -395,7 +409,9 @@ export async function openPage(browser, url, options = {}) {
   setups.set(id, options);
   const page = await browser.newPage();
   if (options.beforeLoad) await options.beforeLoad(page);
-  await page.goto(`${url}?setup=${id}`);
+  const address = new URL(url);
+  address.searchParams.set('setup', id);
+  await page.goto(address.href);
   return page;
 }
 

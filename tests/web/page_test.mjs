@@ -1,9 +1,11 @@
 // The page a viewer meets, in one engine (chromium, firefox or webkit: the first
 // argument): the release zip unpacked and served from a fresh folder plays through
-// (progress, Play, frames, end card, Play again) with its track; Escape ends a run; a
-// track that is missing, damaged or never arrives leaves the run silent, never stuck; a
-// program file that stops arriving is said on the card; a missing shader or image
-// behaves as on the desktop; a browser without WebGL 2 is told so.
+// (progress, Play, frames, end card, Play again) with the synthesised song, its pieces
+// back to back and the native synthesiser's samples; a second visit makes nothing and
+// plays what the first kept; generators that cannot run fall back to the downloads;
+// Escape ends a run; a track that is missing, damaged or never arrives leaves the run
+// silent, never stuck; a program file that stops arriving is said on the card; a missing
+// shader or image behaves as on the desktop; a browser without WebGL 2 is told so.
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
@@ -20,6 +22,49 @@ const kFast = { speed: 40 };
 const kToTheEnd = { speed: 100 };
 // A track that starts late starts where the picture is, to within this (seconds).
 const kInStep = 0.25;
+
+// The generators, hidden from a host: the page then downloads the content and the track.
+const kGenerators = ['bake.js', 'bake.wasm', 'synth.js', 'synth.wasm'].flatMap((f) => [f, `${f}.gz`]);
+const kPieceFrames = 441000;
+
+// The native synthesiser's samples: every left one, then every right one.
+let nativeSong = null;
+function nativeSamples() {
+  if (!nativeSong) {
+    const file = path.join(scratch, 'song.f32');
+    run(env('NORRVALE_SYNTH_SAMPLES'), [file]);
+    const bytes = fs.readFileSync(file);
+    nativeSong = new Float32Array(bytes.buffer, bytes.byteOffset, bytes.length / 4);
+  }
+  return nativeSong;
+}
+
+// The song's pieces as the page scheduled them: each must hold the native samples of the
+// piece it is (found by its first samples), and within a run follow the one before,
+// starting where that one ends.
+function checkSongPieces(pieces, runs) {
+  const native = nativeSamples();
+  const frames = native.length / 2;
+  const near = (a, b) => Math.abs(a - b) <= 1e-5;
+  let runsSeen = 0;
+  let last = null;
+  for (const piece of pieces) {
+    const index = Array.from({ length: Math.ceil(frames / kPieceFrames) }, (_, i) => i).find((i) => piece.head[0]
+      .every((v, k) => near(v, native[i * kPieceFrames + k])) && piece.head[1].every((v, k) => near(v, native[frames + i * kPieceFrames + k])));
+    check(index !== undefined, `a piece of song that is no piece of the native song: ${JSON.stringify(piece.head)}`);
+    check(piece.rate === 44100, `a piece at ${piece.rate} Hz`);
+    if (index === 0) {
+      runsSeen += 1;
+    } else {
+      check(last && index === last.index + 1, `piece ${index} after piece ${last && last.index}`);
+      const gap = piece.when - piece.offset - (last.when - last.offset) - last.frames / 44100;
+      check(Math.abs(gap) < 1e-6, `piece ${index} starts ${gap} s after piece ${index - 1} ends`);
+    }
+    last = { ...piece, index };
+  }
+  check(runsSeen === runs, `the song started ${runsSeen} times in ${runs} runs`);
+  check(pieces.length > runs, `only ${pieces.length} pieces of song in ${runs} runs`);
+}
 
 const callCount = (page, name) => page.evaluate((n) =>
   (window.__calls || []).flat().filter((c) => c.name === n).length, name);
@@ -57,7 +102,7 @@ function damagedTrackFolder() {
 const browser = await launch();
 
 await runCases([
-  ['release_folder_plays_through_twice_with_its_track', async () => {
+  ['release_folder_plays_through_twice_with_its_song', async () => {
     const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'norrvale-web-'));
     const zip = fs.readdirSync(env('NORRVALE_DIST')).find((name) => name.endsWith('-web.zip'));
     check(zip, 'no web zip in the dist folder (make dist-web)');
@@ -87,8 +132,10 @@ await runCases([
         check(label === 'Play again', `end card shows "${label}"`);
       }
       const sound = await page.evaluate(() => window.__sound);
-      check(sound.prepared === 1, `track prepared ${sound.prepared} times`);
-      check(sound.starts.length === 2, `track started ${sound.starts.length} times in two runs`);
+      check(sound.prepared === 1, `${sound.prepared} audio contexts`);
+      check(sound.starts.length === 2, `music started ${sound.starts.length} times in two runs`);
+      check(sound.starts.every((start) => start.music === 'song'), `music: ${sound.starts.map((s) => s.music)}`);
+      checkSongPieces(sound.music, 2);
       const uploads = await callCount(page, 'texImage2D');
       // From its start right after the set-up, before the first frame; where the engine
       // had the track ready only later (WebKit loads it from the click), at the time the
@@ -106,6 +153,49 @@ await runCases([
     } finally {
       server.close();
       fs.rmSync(folder, { recursive: true, force: true });
+    }
+  }],
+
+  // Made on the first visit (content.data is not there to download), kept, and taken from
+  // the browser on the second, which neither makes nor downloads content.
+  ['second_visit_plays_what_the_first_made', async () => {
+    const server = await serve(webDir, { hide: ['content.data', 'content.data.gz'] });
+    try {
+      const loads = [];
+      for (const visit of [1, 2]) {
+        const page = await openPage(browser, server.url, { clock: kToTheEnd, record: true });
+        await clickPlay(page);
+        await waitForState(page, 'ended');
+        loads.push(await page.evaluate(() => ({ ...window.norrvaleLoad,
+          baker: performance.getEntriesByType('resource').filter((r) => /bake\./.test(r.name)).length })));
+        const lines = ownLines(await pageLines(page));
+        check(lines.length === 0, `visit ${visit} printed:\n${lines.join('\n')}`);
+        check(await callCount(page, 'deleteVertexArray') === 2, `visit ${visit} did not reach the end of the timeline`);
+        const sound = await page.evaluate(() => window.__sound);
+        check(sound.starts.length === 1 && sound.starts[0].music === 'song', `visit ${visit}: ${JSON.stringify(sound.starts)}`);
+        await page.close();
+      }
+      check(loads[0].content === 'made' && loads[0].makeMs > 0, `first visit: ${JSON.stringify(loads[0])}`);
+      check(loads[1].content === 'kept' && loads[1].baker === 0, `second visit: ${JSON.stringify(loads[1])}`);
+    } finally {
+      server.close();
+    }
+  }],
+
+  ['generators_that_cannot_run_fall_back_to_the_downloads', async () => {
+    const server = await serve(webDir, { hide: kGenerators });
+    try {
+      const page = await openPage(browser, `${server.url}?content=make`, { clock: kToTheEnd, record: true });
+      await clickPlay(page);
+      await waitForState(page, 'ended');
+      const load = await page.evaluate(() => window.norrvaleLoad);
+      check(load.content === 'downloaded' && load.music === 'track', `loaded: ${JSON.stringify(load)}`);
+      const sound = await page.evaluate(() => window.__sound);
+      check(sound.starts.length === 1 && sound.starts[0].music === 'track', `music: ${JSON.stringify(sound.starts)}`);
+      check(await callCount(page, 'deleteVertexArray') === 2, 'the run did not reach the end of the timeline');
+      await page.close();
+    } finally {
+      server.close();
     }
   }],
 
@@ -127,11 +217,13 @@ await runCases([
   }],
 
   // Play must not wait for the track, and the run must not wait for it beyond its bound.
+  // The track plays where the song cannot be made, so the generators are hidden.
   ['track_missing_damaged_or_never_arriving_leaves_the_run_silent_to_the_end', async () => {
     // The stalled download's own bound is put out of reach: only not waiting on the
     // track can show Play and end the run.
-    const hosts = [['missing', webDir, { hide: [kTrack] }, {}], ['damaged', damagedTrackFolder(), {}, {}],
-      ['never arriving', webDir, { stall: [kTrack] }, { stallSeconds: 3600 }]];
+    const hosts = [['missing', webDir, { hide: [kTrack, ...kGenerators] }, {}],
+      ['damaged', damagedTrackFolder(), { hide: kGenerators }, {}],
+      ['never arriving', webDir, { stall: [kTrack], hide: kGenerators }, { stallSeconds: 3600 }]];
     for (const [how, folder, serving, bounds] of hosts) {
       const server = await serve(folder, serving);
       try {
