@@ -1,11 +1,14 @@
 // The browser build's figures in each engine (headless Chromium with SwiftShader, headless
 // Firefox ESR and WebKitGTK's MiniBrowser with llvmpipe), from a server on 127.0.0.1:
-// what a host sends (each file gzip'd); in Chromium, what reaches Play over a phone's link
-// (DevTools' Fast 4G and Slow 4G, from a plain host and from one that gzips every answer,
-// first visit and repeat visit); then per engine navigation to Play ready, click to music start
-// with where the time goes, and frame times per scene window beside the floor of a
-// cleared 1080p canvas; then the engines side by side. Prints figures only; nothing here
-// passes or fails. Firefox and WebKit need an X display (make bench-web gives one).
+// what a host sends before Play, each way the page can get its content (made by the
+// generators, or downloaded as content.data); in Chromium, what reaches Play over a
+// phone's link (DevTools' Fast 4G and Slow 4G, from a plain host and from one that gzips
+// every answer, first visit and second visit); then per engine navigation to Play ready
+// the page's own way and the download-only way (?content=download) in one run, the
+// generators' time and memory, click to music start with where the time goes, and frame
+// times per scene window beside the floor of a cleared 1080p canvas; then the engines
+// side by side. Prints figures only; nothing here passes or fails. Firefox and WebKit
+// need an X display (make bench-web gives one).
 //   node bench/web/bench_web.mjs WEB_FOLDER [ENGINE...]     (make bench-web)
 import fs from 'node:fs';
 import path from 'node:path';
@@ -29,7 +32,7 @@ const kLinks = [
 ];
 const kHosts = [['plain host', {}], ['gzip host', { gzip: true }]];
 // A load that has not shown Play by then is reported as longer; one over kLinkOnce is
-// not repeated, so that today's slow links do not take a quarter of an hour.
+// not repeated, so that a slow link does not take a quarter of an hour.
 const kLinkCap = 180000;
 const kLinkOnce = 30000;
 
@@ -37,21 +40,78 @@ const median = (xs) => { const s = [...xs].sort((a, b) => a - b); return s[Math.
 const quantile = (xs, q) => { const s = [...xs].sort((a, b) => a - b); return s[Math.min(s.length - 1, Math.ceil(q * s.length) - 1)]; };
 const ms = (x) => `${x.toFixed(0)} ms`;
 const spread = (xs) => `median ${ms(median(xs))} (${ms(Math.min(...xs))} to ${ms(Math.max(...xs))}, ${xs.length} runs)`;
+const sleep = (t) => new Promise((resolve) => { setTimeout(resolve, t); });
 
-// ---- Download size: what the page fetches, and that gzip'd as a compressing host sends it ----
+// ---- Download size: what the page fetches before Play, each way ----
 // The page takes the packed copy of a file where the folder has one (manifest.json).
-console.log('Download (the files the page fetches; then gzip -6, as a compressing host sends them)');
 const manifest = JSON.parse(fs.readFileSync(path.join(webDir, 'manifest.json'), 'utf8'));
-const fetched = ['index.html', 'page.js', 'page.css', 'manifest.json',
-  ...Object.keys(manifest.files).map((name) => (manifest.packed && manifest.packed[name] ? `${name}.gz` : name))];
-let total = 0;
-for (const name of fetched) {
-  const raw = fs.readFileSync(path.join(webDir, name));
-  const packed = zlib.gzipSync(raw, { level: 6 }).length;
-  total += packed;
-  console.log(`  ${name.padEnd(26)} ${(raw.length / MiB).toFixed(2).padStart(7)} MiB -> ${(packed / MiB).toFixed(2).padStart(7)} MiB`);
+const sentAs = (name) => (manifest.packed && manifest.packed[name] ? `${name}.gz` : name);
+const kPageFiles = ['index.html', 'page.js', 'page.css', 'manifest.json'];
+const kProgramFiles = ['norrvale.js', 'norrvale.wasm', 'norrvale.data'].map(sentAs);
+const kWays = [
+  ['making the content', [...kPageFiles, 'generators_worker.js', ...kProgramFiles,
+    ...['bake.js', 'bake.wasm', 'synth.js', 'synth.wasm'].map(sentAs)]],
+  ['downloading it (the track comes after Play)', [...kPageFiles, ...kProgramFiles, sentAs('content.data')]],
+];
+console.log('Download before Play, each way (as a plain host sends the files; then gzip -6, as a compressing host does)');
+for (const [way, files] of kWays) {
+  console.log(`  ${way}`);
+  let plain = 0;
+  let total = 0;
+  for (const name of files) {
+    const raw = fs.readFileSync(path.join(webDir, name));
+    const packed = zlib.gzipSync(raw, { level: 6 }).length;
+    plain += raw.length;
+    total += packed;
+    console.log(`    ${name.padEnd(26)} ${(raw.length / MiB).toFixed(3).padStart(7)} MiB -> ${(packed / MiB).toFixed(3).padStart(7)} MiB`);
+  }
+  console.log(`    total                      ${(plain / MiB).toFixed(3).padStart(7)} MiB -> ${(total / MiB).toFixed(3).padStart(7)} MiB`);
 }
-console.log(`  total                      ${(total / MiB).toFixed(2).padStart(20)} MiB`);
+
+// The memory a browser's processes hold (the sum of their proportional set sizes, so
+// shared pages count once), for the engines whose process puppeteer knows.
+function processTree(root) {
+  const parents = new Map();
+  for (const pid of fs.readdirSync('/proc').filter((d) => /^\d+$/.test(d))) {
+    try {
+      const stat = fs.readFileSync(`/proc/${pid}/stat`, 'utf8');
+      parents.set(Number(pid), Number(stat.slice(stat.lastIndexOf(')') + 2).split(' ')[1]));
+    } catch {
+      // Gone meanwhile.
+    }
+  }
+  const tree = new Set([root]);
+  for (let grew = true; grew;) {
+    grew = false;
+    for (const [pid, parent] of parents) {
+      if (!tree.has(pid) && tree.has(parent)) { tree.add(pid); grew = true; }
+    }
+  }
+  return [...tree];
+}
+function memoryOf(root) {
+  let kib = 0;
+  for (const pid of processTree(root)) {
+    try {
+      const line = fs.readFileSync(`/proc/${pid}/smaps_rollup`, 'utf8').split('\n').find((l) => l.startsWith('Pss:'));
+      kib += Number(line.split(/\s+/)[1]);
+    } catch {
+      // Gone meanwhile.
+    }
+  }
+  return kib * 1024;
+}
+// The most memory the browser held over and above `base` while `until` was pending.
+async function peakMemory(root, base, until) {
+  let done = false;
+  until.finally(() => { done = true; }).catch(() => {});
+  let peak = 0;
+  while (!done) {
+    peak = Math.max(peak, memoryOf(root) - base);
+    await sleep(100);
+  }
+  return peak;
+}
 
 // Bare pages for the floors: the driver alone, with nothing of the demo running.
 const kBare = '<!doctype html><html><head></head><body style="margin:0">'
@@ -108,18 +168,29 @@ function timeCalls() {
     this.addEventListener('playing', () => { marks.playing = performance.now(); }, { once: true });
     return play.apply(this, args);
   };
+  // The song's first piece, where the page plays the synthesised song.
+  const start = AudioBufferSourceNode.prototype.start;
+  AudioBufferSourceNode.prototype.start = function (...args) {
+    if (this.norrvaleSong && !window.__marks.music) {
+      window.__marks.music = performance.now();
+      window.__marks.song = true;
+    }
+    return start.apply(this, args);
+  };
 }
 
 
 // Navigation to Play over a throttled link in Chromium: the bytes that arrived by then
-// (as sent, so compressed where the host compressed), and the time. The browser's cache
-// is off unless `cached`.
-async function linkLoad(browser, url, link, cached = false) {
+// (as sent, so compressed where the host compressed), the time, and the way the page got
+// its content. The browser's HTTP cache is off; what the page kept in Cache Storage from
+// an earlier visit to the same host is cleared unless `second`.
+async function linkLoad(browser, url, link, second = false) {
   let bytes = 0;
   const beforeLoad = async (page) => {
     const cdp = await page.cdp();
     await cdp.send('Network.enable');
-    await cdp.send('Network.setCacheDisabled', { cacheDisabled: !cached });
+    await cdp.send('Network.setCacheDisabled', { cacheDisabled: true });
+    if (!second) await cdp.send('Storage.clearDataForOrigin', { origin: new URL(url).origin, storageTypes: 'cache_storage' });
     await cdp.send('Network.emulateNetworkConditions', { offline: false, ...link });
     cdp.on('Network.dataReceived', (event) => { bytes += event.encodedDataLength; });
   };
@@ -130,9 +201,11 @@ async function linkLoad(browser, url, link, cached = false) {
   } catch {
     // Not within the cap: said as such below.
   }
-  const load = { ready, bytes };
+  const content = await page.evaluate(() => (window.norrvaleLoad || {}).content);
+  // What the page keeps for the next visit is written after Play shows.
+  await waitFor(page, () => window.norrvaleLoad.keeping === 0, null, 30000).catch(() => {});
   await page.close();
-  return load;
+  return { ready, bytes, content };
 }
 
 async function benchLinks() {
@@ -142,12 +215,12 @@ async function benchLinks() {
     const done = loads.filter((l) => l.ready !== null);
     const time = done.length === loads.length ? `${(median(done.map((l) => l.ready)) / 1000).toFixed(1)} s`
       : shown(loads.find((l) => l.ready === null));
-    console.log(`  ${what.padEnd(30)} ${time.padStart(9)}   ${(median(loads.map((l) => l.bytes)) / MiB).toFixed(2).padStart(6)} MiB`
-      + `   (${loads.map(shown).join(', ')})`);
+    console.log(`  ${what.padEnd(32)} ${time.padStart(9)}   ${(median(loads.map((l) => l.bytes)) / MiB).toFixed(2).padStart(6)} MiB`
+      + `   (${loads.map((l) => `${shown(l)} ${l.content}`).join(', ')})`);
   };
   console.log('\nNavigation to Play over a phone\'s link, Chromium (goals: 4 s on Fast 4G, 12 s on Slow 4G, '
-    + 'at most 1.5 MiB before Play)');
-  console.log('  host and link                        Play   bytes before Play   (each load)');
+    + 'at most 1.5 MiB before Play, 1.2 s on a second visit)');
+  console.log('  host, link and visit                  Play   bytes before Play   (each load, and how the content came)');
   for (const [hostName, hosting] of kHosts) {
     const host = await serve(webDir, hosting);
     for (const [linkName, link] of kLinks) {
@@ -158,16 +231,15 @@ async function benchLinks() {
       }
       row(`${hostName}, ${linkName}`, loads);
     }
+    // A second visit: the host forbids keeping anything (no-store), and the page takes
+    // what it kept in Cache Storage on the last first visit.
+    for (const [linkName, link] of kLinks) {
+      const seconds = [];
+      for (let i = 0; i < kLoads; i += 1) seconds.push(await linkLoad(browser, host.url, link, true));
+      row(`${hostName}, ${linkName}, second visit`, seconds);
+    }
     host.close();
   }
-  // A repeat visit where the host lets the browser keep what it sent; one that forbids
-  // it (no-store, as the tests' server does) makes every visit a first one.
-  const caching = await serve(webDir, { cacheSeconds: 3600 });
-  await linkLoad(browser, caching.url, kLinks[0][1], true);
-  const repeats = [];
-  for (let i = 0; i < kLoads; i += 1) repeats.push(await linkLoad(browser, caching.url, kLinks[0][1], true));
-  row('repeat visit, caching host, Fast 4G', repeats);
-  caching.close();
   await browser.close();
 }
 
@@ -175,25 +247,45 @@ async function benchEngine(engine) {
   const browser = await launch(engine);
   console.log(`\n==== ${engine} ====`);
 
-  // ---- Navigation to Play ready ----
-  const loads = [];
-  for (let i = 0; i < kLoads; i += 1) {
-    const page = await openPage(browser, server.url);
-    await waitForState(page, 'ready', 120000);
-    loads.push(await page.evaluate(() => {
-      // The packed file where the page took it.
-      const r = (n) => [n, `${n}.gz`].map((f) => performance.getEntriesByName(new URL(f, location.href).href)[0])
-        .find(Boolean);
-      return { ready: performance.now(), data: r('norrvale.data').responseEnd,
-        wasm: r('norrvale.wasm').responseEnd };
-    }));
+  // ---- Navigation to Play ready, the page's way and the download-only way in turn ----
+  const loadOnce = async (query, hosting = {}) => {
+    const host = await serve(webDir, hosting);  // a fresh address: nothing kept from before
+    const page = await openPage(browser, `${host.url}${query}`);
+    const base = browser.pid ? memoryOf(browser.pid) : 0;
+    const ready = waitForState(page, 'ready', 120000);
+    const memory = browser.pid ? peakMemory(browser.pid, base, ready) : Promise.resolve(null);
+    await ready;
+    const load = await page.evaluate(() => ({ ready: performance.now(), ...window.norrvaleLoad }));
+    load.memory = await memory;
+    await waitFor(page, () => window.norrvaleLoad.keeping === 0, null, 30000).catch(() => {});
+    // The second visit to the same address, which takes what the first kept.
+    const again = await openPage(browser, `${host.url}${query}`);
+    await waitForState(again, 'ready', 120000);
+    load.second = await again.evaluate(() => ({ ready: performance.now(), ...window.norrvaleLoad }));
+    await again.close();
     await page.close();
+    host.close();
+    return load;
+  };
+  const loads = { own: [], download: [], make: [] };
+  for (let i = 0; i < kLoads; i += 1) {
+    loads.download.push(await loadOnce('?content=download'));
+    loads.own.push(await loadOnce(''));
+    loads.make.push(await loadOnce('?content=make'));
   }
-  console.log('Navigation to Play ready (goal: at most 3 s)');
-  console.log(`  ready:                ${spread(loads.map((l) => l.ready))}`);
-  console.log(`  downloads done:       ${spread(loads.map((l) => Math.max(l.data, l.wasm)))}`);
-  console.log(`  decoding and parsing: ${spread(loads.map((l) => l.ready - Math.max(l.data, l.wasm)))}`
-    + ' (wasm, images and models, before the click)');
+  const mib = (bytes) => `${(bytes / MiB).toFixed(0)} MiB`;
+  const ratio = median(loads.own.map((l) => l.ready)) / median(loads.download.map((l) => l.ready));
+  console.log('Navigation to Play ready, unthrottled (goals: at most 3 s; the page\'s way at most 1.2x the download-only way)');
+  console.log(`  the page's way:          ${spread(loads.own.map((l) => l.ready))}, content ${loads.own.map((l) => l.content)}`);
+  console.log(`  download only:           ${spread(loads.download.map((l) => l.ready))}; the page's way ${ratio.toFixed(2)}x`);
+  console.log(`  making it (?content=make): ${spread(loads.make.map((l) => l.ready))}`);
+  console.log(`  second visit, page's way: ${spread(loads.own.map((l) => l.second.ready))}, content ${loads.own.map((l) => l.second.content)}`);
+  console.log(`  generators, start to last recipe (goal: at most 3 s in Chromium): ${spread(loads.make.map((l) => l.makeMs))}`);
+  console.log(`    the bakers' wasm memory at most, all workers together: ${mib(Math.max(...loads.make.map((l) => l.workersMemoryBytes)))}`);
+  if (browser.pid) {
+    console.log('  the browser\'s memory while loading, at most, over what it held before (sum of the processes\' PSS):');
+    for (const [way, list] of Object.entries(loads)) console.log(`    ${way.padEnd(10)} ${mib(median(list.map((l) => l.memory)))} (median)`);
+  }
 
   // ---- Click to music start ----
   const page = await openPage(browser, server.url, { scripts: [timeCalls.toString()] });
@@ -208,8 +300,9 @@ async function benchEngine(engine) {
     });
     await clickPlay(page);
     await waitFor(page, () => window.__marks.music, null, 120000);
-    // The sound under way, if the engine gets there within a few seconds.
-    await waitFor(page, () => window.__marks.playing, null, 5000).catch(() => {});
+    // The track's sound under way, if the engine gets there within a few seconds (the
+    // song's first piece is started on the context's clock as it is asked for).
+    if (!(await page.evaluate(() => window.__marks.song))) await waitFor(page, () => window.__marks.playing, null, 5000).catch(() => {});
     starts.push(await page.evaluate(() => {
       window.__recordUploads = false;
       return { ...window.__marks, main: window.__mainStarted, gl: window.__glTime, uploads: window.__uploads };
@@ -226,11 +319,14 @@ async function benchEngine(engine) {
     'vertex buffers': ['bufferData', 'vertexAttribPointer', 'vertexAttribIPointer'],
   };
   console.log('Click to music start (goal: median at most 1.0 s)');
-  console.log(`  click to play call:   ${spread(starts.map((s) => s.music - s.click))}`);
+  console.log(`  click to the music's start:   ${spread(starts.map((s) => s.music - s.click))}`);
+  console.log(`  the music:            ${starts.map((s) => (s.song ? 'the song' : 'the track'))}`);
   const sounding = starts.filter((s) => s.playing);
-  console.log(sounding.length
-    ? `  click to 'playing':   ${spread(sounding.map((s) => s.playing - s.click))}`
-    : '  click to \'playing\':   never within 5 s of the play call (no sound device here)');
+  if (!starts.every((s) => s.song)) {
+    console.log(sounding.length
+      ? `  click to 'playing':   ${spread(sounding.map((s) => s.playing - s.click))}`
+      : '  click to \'playing\':   never within 5 s of the play call (no sound device here)');
+  }
   console.log(`  glfwInit to play call: ${spread(starts.map((s) => s.music - s.main))}`);
   for (const [label, names] of Object.entries(kGroups)) {
     console.log(`    in WebGL, ${label.padEnd(28)} ${ms(median(starts.map((s) => group(s.gl, names))))}`);
@@ -314,8 +410,9 @@ async function benchEngine(engine) {
   });
   console.log(`  floor, a cleared 1080p canvas: median ${ms(median(floor))} (${(1000 / median(floor)).toFixed(1)} fps)`);
   await browser.close();
-  return { engine, ready: median(loads.map((l) => l.ready)), music: median(starts.map((s) => s.music - s.click)),
-    playing: sounding.length ? median(sounding.map((s) => s.playing - s.click)) : null,
+  return { engine, ready: median(loads.own.map((l) => l.ready)), download: median(loads.download.map((l) => l.ready)),
+    second: median(loads.own.map((l) => l.second.ready)), make: median(loads.make.map((l) => l.makeMs)),
+    music: median(starts.map((s) => s.music - s.click)),
     frame: median(perWindow.map(median)), floor: median(floor) };
 }
 
@@ -327,9 +424,9 @@ server.close();
 const best = Math.min(...results.map((r) => r.ready));
 console.log(`\nThe engines side by side (medians; goals: Play within ${kPlayGoal / 1000} s on each, `
   + `none slower to Play than the quickest by more than ${kSpreadGoal}x)`);
-console.log('  engine     Play ready        click to play call   click to playing   frame (median of windows)   cleared canvas');
+console.log('  engine     Play ready        download only (ratio)   second visit   generators   click to music   frame (median of windows)   cleared canvas');
 for (const r of results) {
-  console.log(`  ${r.engine.padEnd(10)} ${ms(r.ready).padStart(8)} (${(r.ready / best).toFixed(2)}x)  ${ms(r.music).padStart(10)}`
-    + `           ${(r.playing === null ? 'never' : ms(r.playing)).padStart(8)}           ${ms(r.frame).padStart(8)}`
-    + `                  ${ms(r.floor).padStart(8)}`);
+  console.log(`  ${r.engine.padEnd(10)} ${ms(r.ready).padStart(8)} (${(r.ready / best).toFixed(2)}x)  ${ms(r.download).padStart(8)}`
+    + ` (${(r.ready / r.download).toFixed(2)}x)       ${ms(r.second).padStart(8)}     ${ms(r.make).padStart(8)}`
+    + `     ${ms(r.music).padStart(8)}         ${ms(r.frame).padStart(8)}                  ${ms(r.floor).padStart(8)}`);
 }

@@ -12,8 +12,9 @@ Usage: manifest.py WEB_FOLDER CONTENT_FOLDER
   they lie in content.data, one after the other. The page makes them with the generators
   (bake.js, synth.js) or, where downloading is quicker or the generators fail, takes them
   from content.data.
-- "generators": a hash of the generators' build. What they made is kept in the browser
-  under it, so a changed generator makes its content anew.
+- "generators", "program": hashes of the generators' build and of the program's. The
+  page keeps what they made, and their files, in the browser under them, so a changed
+  build is fetched and makes its content anew.
 """
 import gzip
 import hashlib
@@ -31,13 +32,16 @@ with open(path("content.data"), "wb") as pack:
             pack.write(source.read())
 content_sizes = [[name, os.path.getsize(os.path.join(content_dir, name))] for name in content]
 
-generators = ["generators_worker.js", "bake.js", "bake.wasm", "synth.js", "synth.wasm"]
-digest = hashlib.sha256()
-for name in generators:
-    with open(path(name), "rb") as source:
-        digest.update(name.encode() + b"\0" + source.read())
+def build_hash(names):
+    digest = hashlib.sha256()
+    for name in names:
+        with open(path(name), "rb") as source:
+            digest.update(name.encode() + b"\0" + source.read())
+    return digest.hexdigest()[:16]
 
-files = ["norrvale.js", "norrvale.wasm", "norrvale.data", "content.data", "tessmer-trancedemo5.mp3"] + generators
+program = ["norrvale.js", "norrvale.wasm", "norrvale.data"]
+generators = ["generators_worker.js", "bake.js", "bake.wasm", "synth.js", "synth.wasm"]
+files = program + ["content.data", "tessmer-trancedemo5.mp3"] + generators
 sizes = {name: os.path.getsize(path(name)) for name in files}
 packed = {}
 for name in files:
@@ -53,5 +57,6 @@ for name in files:
     packed[name] = os.path.getsize(path(name + ".gz"))
 with open(path("manifest.json"), "w") as manifest:
     json.dump({"files": sizes, "packed": packed, "content": content_sizes,
-               "generators": digest.hexdigest()[:16]}, manifest, indent=1, sort_keys=True)
+               "generators": build_hash(generators), "program": build_hash(program)},
+              manifest, indent=1, sort_keys=True)
     manifest.write("\n")

@@ -77,6 +77,7 @@ const loadReport = window.norrvaleLoad = {
   makeMs: null,       // from the generators' start to the last recipe
   workersMemoryBytes: 0,  // the most wasm memory the workers held at one time
   music: null,        // 'song' (Web Audio) or 'track' (the MP3)
+  keeping: 0,         // files on their way into Cache Storage
   at: {},             // when (performance.now, ms) each of program, content, music, ready was here
 };
 const mark = (what) => { loadReport.at[what] = performance.now(); };
@@ -167,41 +168,66 @@ async function download(names, cancel = null, onBytes = (length) => { progress.r
   return Object.fromEntries(names.map((name, i) => [name, buffers[i]]));
 }
 
-// What was made is kept in the browser's Cache Storage under the generators' hash, so a
-// second visit makes nothing, whatever the host says of caching; a changed generator
-// makes it anew. Private windows, an insecure address or evicted storage keep nothing,
-// and the page then makes everything again.
-const store = {
-  cache: null,
-  async open(hash) {
-    try {
-      const name = `norrvale-${hash}`;
-      for (const old of await caches.keys()) {
-        if (old.startsWith('norrvale-') && old !== name) caches.delete(old).catch(() => {});
+// What the page made, and the program's and generators' files, are kept in the browser's
+// Cache Storage, each under a hash of the build that made it (manifest.json), so that a
+// second visit makes and downloads almost nothing, whatever the host says of caching,
+// and a new build replaces what it changed. Private windows, an insecure address or
+// evicted storage keep nothing, and the page then makes and downloads everything again.
+function makeStore() {
+  return {
+    cache: null,
+    // name: 'norrvale-<what>-<hash>'; what other hashes of the same kind kept is let go.
+    async open(name) {
+      try {
+        const kind = name.slice(0, name.lastIndexOf('-') + 1);
+        for (const old of await caches.keys()) {
+          if (old.startsWith(kind) && old !== name) caches.delete(old).catch(() => {});
+        }
+        this.cache = await caches.open(name);
+      } catch (error) {
+        this.cache = null;
       }
-      this.cache = await caches.open(name);
-    } catch (error) {
-      this.cache = null;
-    }
-  },
-  async get(key) {
-    try {
-      const response = this.cache && await this.cache.match(key);
-      return response ? await response.arrayBuffer() : null;
-    } catch (error) {
-      return null;
-    }
-  },
-  put(key, bytes) {
-    if (this.cache) this.cache.put(key, new Response(bytes)).catch(() => {});
-  },
-};
+    },
+    async has(key) {
+      try {
+        return !!(this.cache && await this.cache.match(key));
+      } catch (error) {
+        return false;
+      }
+    },
+    async get(key) {
+      try {
+        const response = this.cache && await this.cache.match(key);
+        return response ? await response.arrayBuffer() : null;
+      } catch (error) {
+        return null;
+      }
+    },
+    put(key, bytes) {
+      if (!this.cache) return;
+      loadReport.keeping += 1;
+      this.cache.put(key, new Response(bytes)).catch(() => {}).finally(() => { loadReport.keeping -= 1; });
+    },
+  };
+}
+const programStore = makeStore();   // the program's files
+const madeStore = makeStore();      // the generators' files and what they made
 
 async function keptContent() {
-  if (!store.cache) return null;
-  const buffers = await Promise.all(manifest.content.map(([name]) => store.get(`content/${name}`)));
+  if (!madeStore.cache) return null;
+  const buffers = await Promise.all(manifest.content.map(([name]) => madeStore.get(`content/${name}`)));
   if (buffers.some((bytes) => !bytes)) return null;
   return Object.fromEntries(manifest.content.map(([name], i) => [name, buffers[i]]));
+}
+
+// Files from `store` where it has them; the rest downloaded, and kept there once all of
+// them are here.
+async function keptOrDownloaded(store, names) {
+  const kept = await Promise.all(names.map((name) => store.get(`files/${name}`)));
+  const missing = names.filter((name, i) => !kept[i]);
+  const got = await download(missing);
+  if (missing.every((name) => got[name])) for (const name of missing) store.put(`files/${name}`, got[name]);
+  return Object.fromEntries(names.map((name, i) => [name, kept[i] || got[name]]));
 }
 
 // A worker of generators_worker.js, asked one job at a time; a worker that fails, or is
@@ -241,13 +267,10 @@ function startWorker() {
   };
 }
 
-// The content made by the baker: one worker per core, at least two (the page's own thread
-// mostly waits) and at most four (each holds a baker's memory), the slowest recipes
-// first, each worker taking the next when it is done with one.
-async function make(baker, cancel) {
+// The content made by the baker in `workers` (startWorker), the slowest recipes first,
+// each worker taking the next when it is done with one.
+async function make(baker, workers, cancel) {
   const started = performance.now();
-  const count = Math.max(2, Math.min(navigator.hardwareConcurrency || 2, 4));
-  const workers = Array.from({ length: count }, startWorker);
   const stop = () => workers.forEach((worker) => worker.stop());
   cancel.addEventListener('abort', stop);
   try {
@@ -264,6 +287,9 @@ async function make(baker, cancel) {
       for (let recipe = queue.shift(); recipe; recipe = queue.shift()) {
         const answer = await worker.ask({ kind: 'bake', recipes: [recipe] });
         Object.assign(files, answer.files);
+        // Kept as it comes, while the workers still bake, rather than after Play,
+        // where the writing would slow the click's set-up.
+        for (const [name, bytes] of Object.entries(answer.files)) madeStore.put(`content/${name}`, bytes);
         memory[i] = answer.memoryBytes;
         loadReport.workersMemoryBytes = Math.max(loadReport.workersMemoryBytes, memory.reduce((a, b) => a + b, 0));
         progress.made += 1;
@@ -303,6 +329,11 @@ async function downloadContent(cancel) {
 const kJudgeMs = 500;
 const kAloneSeconds = 1;
 function downloadOrMake(baker) {
+  // One worker per core, at least two (the page's own thread mostly waits) and at most
+  // four (each holds a baker's memory). They start now, so that starting them overlaps
+  // the judging; a download that wins stops them before they have baked much.
+  const count = Math.max(2, Math.min(navigator.hardwareConcurrency || 2, 4));
+  const workers = Array.from({ length: count }, startWorker);
   const cancelMaking = new AbortController();
   let cancelDownload = new AbortController();
   return new Promise((resolve, reject) => {
@@ -314,6 +345,7 @@ function downloadOrMake(baker) {
       if (settled) return;
       settled = true;
       (way === 'made' ? cancelDownload : cancelMaking).abort();
+      workers.forEach((worker) => worker.stop());
       loadReport.content = way;
       resolve(files);
     };
@@ -326,7 +358,7 @@ function downloadOrMake(baker) {
     };
     const startMaking = () => {
       if (making) return;
-      making = bounded(make(baker, cancelMaking.signal), kBounds.makeSeconds, `it took over ${kBounds.makeSeconds} s`);
+      making = bounded(make(baker, workers, cancelMaking.signal), kBounds.makeSeconds, `it took over ${kBounds.makeSeconds} s`);
       making.then(win('made'), (error) => {
         cancelMaking.abort();
         lose('made', 'downloaded', error, startDownload);
@@ -376,30 +408,43 @@ function loadScript(text) {
 // loading, as on the desktop.
 const song = {
   worker: null,         // the synthesiser's (startWorker)
+  loaded: null,         // a Promise of the worker's synthesiser
   frames: 0,            // the song's length
   first: null,          // its first piece, held for every run
   run: 0,               // which run may schedule pieces; a later one or an end cancels
   sources: new Set(),   // the pieces scheduled and not yet ended
 
+  // synthesiser: a Promise of synth.js and synth.wasm. Where an earlier visit kept the
+  // song's length and first piece, nothing waits on the worker.
   async prepare(synthesiser) {
-    const { 'synth.js': script, 'synth.wasm': wasm } = synthesiser;
-    if (!script || !wasm) throw new Error('the synthesiser could not be downloaded');
-    await this.worker.ask({ kind: 'load', name: 'synth', script, wasm });
-    this.frames = (await this.worker.ask({ kind: 'synth', from: 0, count: 0 })).songFrames;
+    this.loaded = synthesiser.then(({ 'synth.js': script, 'synth.wasm': wasm }) => {
+      if (!script || !wasm) throw new Error('the synthesiser could not be downloaded');
+      return this.worker.ask({ kind: 'load', name: 'synth', script, wasm });
+    });
+    this.loaded.catch(() => {});
+    const kept = await madeStore.get('song/frames');
+    if (kept) {
+      this.frames = new Uint32Array(kept)[0];
+    } else {
+      await this.loaded;
+      this.frames = (await this.worker.ask({ kind: 'synth', from: 0, count: 0 })).songFrames;
+      madeStore.put('song/frames', Uint32Array.of(this.frames).buffer);
+    }
     this.first = await this.piece(0);
   },
 
   // Piece `index` as { left, right } samples, kept or made.
   async piece(index) {
     const key = `song/${index}`;
-    let both = await store.get(key);
+    let both = await madeStore.get(key);
     if (!both) {
+      await this.loaded;
       const { left, right } = await this.worker.ask({ kind: 'synth', from: index * kPieceFrames, count: kPieceFrames });
       const joined = new Uint8Array(left.byteLength * 2);
       joined.set(new Uint8Array(left), 0);
       joined.set(new Uint8Array(right), left.byteLength);
       both = joined.buffer;
-      store.put(key, both);
+      madeStore.put(key, both);
     }
     const length = both.byteLength / 8;
     return { left: new Float32Array(both, 0, length), right: new Float32Array(both, length * 4, length) };
@@ -700,8 +745,8 @@ window.addEventListener('keydown', (event) => {
 });
 
 // Play shows once the program's files and the content are here, and an instance is
-// prepared. The content is what an earlier visit kept, or made and raced against
-// content.data; the song's first piece is made meanwhile. Where the generators cannot
+// prepared. The content is what an earlier visit kept, or made or downloaded
+// (downloadOrMake); the song's first piece is made meanwhile. Where the generators cannot
 // run, content.data and the track are downloaded, and the track is readied by the click.
 async function start() {
   const probe = document.createElement('canvas').getContext('webgl2');
@@ -717,16 +762,21 @@ async function start() {
   }
   manifest = JSON.parse(new TextDecoder().decode(manifestBytes));
   const generates = kContentWay !== 'download' && !!manifest.generators && typeof Worker === 'function';
-  if (generates && self.caches) await store.open(manifest.generators);
+  if (generates && self.caches) {
+    await Promise.all([programStore.open(`norrvale-program-${manifest.program}`),
+      madeStore.open(`norrvale-made-${manifest.generators}`)]);
+  }
   const kept = generates ? await keptContent() : null;
   const wanted = [...kProgram, ...(generates ? kSynthesiser : []), ...(generates && !kept ? kBaker : [])];
-  progress.total = wanted.reduce((sum, name) => sum + sentSize(name), 0);
+  const isKept = await Promise.all(wanted.map((name) =>
+    (kProgram.includes(name) ? programStore : madeStore).has(`files/${name}`)));
+  progress.total = wanted.filter((name, i) => !isKept[i]).reduce((sum, name) => sum + sentSize(name), 0);
   progress.show();
   // The song's worker starts now, so that its start overlaps the downloads.
   if (generates) song.worker = startWorker();
-  const program = download(kProgram);
-  const synthesiser = generates ? download(kSynthesiser) : null;
-  const baker = generates && !kept ? download(kBaker) : null;
+  const program = generates ? keptOrDownloaded(programStore, kProgram) : download(kProgram);
+  const synthesiser = generates ? keptOrDownloaded(madeStore, kSynthesiser) : null;
+  const baker = generates && !kept ? keptOrDownloaded(madeStore, kBaker) : null;
 
   let made;
   if (!generates) {
@@ -739,7 +789,7 @@ async function start() {
     made = downloadOrMake(baker);
   }
   made.catch(() => {});
-  const music = (generates ? synthesiser.then((files) => song.prepare(files)) : Promise.reject(new Error('')))
+  const music = (generates ? song.prepare(synthesiser) : Promise.reject(new Error('')))
     .then(() => { loadReport.music = 'song'; }, (error) => {
       if (generates) console.warn(`The song could not be made in this browser (${error.message}); the track is downloaded instead.`);
       if (song.worker) song.worker.stop();
@@ -763,8 +813,6 @@ async function start() {
     setState('failed', kFilesFailed);
     return;
   }
-  await music;
-  mark('music');
   progress.preparing = true;
   progress.show();
   next = makeInstance();
@@ -776,12 +824,12 @@ async function start() {
     setState('failed', kPrepareFailed);
     return;
   }
+  // The song's first piece is made while the program prepares; Play waits for it, or for
+  // the choice of the track, so that the click knows which one it unlocks.
+  await music;
+  mark('music');
   setState('ready');
   mark('ready');
-  // Kept only now, so that writing it slows nothing before Play.
-  if (loadReport.content === 'made' || loadReport.content === 'downloaded') {
-    for (const [name, bytes] of Object.entries(content)) store.put(`content/${name}`, bytes);
-  }
 }
 
 // WebKit's media, holding a track it was told to load before any gesture, can keep the

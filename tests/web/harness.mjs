@@ -98,6 +98,8 @@ export function serve(folder, { hide = [], stall = [], pages = {}, mounts = {}, 
 function puppeteerBrowser(engine, browser) {
   return {
     engine,
+    // The browser's own process, parent of the rest (bench-web sums their memory).
+    pid: browser.process() ? browser.process().pid : null,
     newPage: async () => {
       const page = await browser.newPage();
       return {
