@@ -27,9 +27,9 @@ cp "$root/packaging/web/norrvale-web.txt" "$dist/$name/norrvale.txt"
 
 # The zlib, BSD and MIT licences ask for their notices beside binary copies: assimp and
 # zlib (with minizip) from their Debian source packages; emscripten's runtime (its JS,
-# musl, libc++, libc++abi, compiler-rt) and the header-only libraries from the host's
-# package documentation.
+# musl, libc++, libc++abi, compiler-rt), the header-only libraries and the DejaVu fonts
+# (a subset of them is inside bake.wasm) from the host's package documentation.
 sourceLicences "$deps" "$dist/$name/licences" assimp zlib
 hostLicences "scripts/setup.sh web" "$dist/$name/licences" \
-  emscripten:emscripten libglm-dev:glm libstb-dev:stb
+  emscripten:emscripten libglm-dev:glm libstb-dev:stb fonts-dejavu-core:dejavu-fonts
 packZip "$dist" "$name"

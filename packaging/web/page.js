@@ -620,7 +620,7 @@ const audio = {
 // each run starts from a fresh GL context as a desktop run does, and the content in imgs/
 // before it starts, where the desktop program finds it.
 let downloaded = null;
-let content = null;
+let content = null;   // a Promise of the content's files
 async function makeInstance() {
   const canvas = document.createElement('canvas');
   canvas.width = 1920;
@@ -641,9 +641,15 @@ async function makeInstance() {
     print: (line) => console.log(line),
     printErr: (line) => console.error(line),
     norrvaleAudio: audio.engine(),
+    // The program compiles and loads its shaders while the content may still be on its
+    // way; it starts once the content is written.
     preRun: [(module) => {
-      module.FS.mkdirTree('/imgs');
-      for (const [name, bytes] of Object.entries(content)) module.FS.writeFile(`/imgs/${name}`, new Uint8Array(bytes));
+      module.addRunDependency('content');
+      content.then((files) => {
+        module.FS.mkdirTree('/imgs');
+        for (const [name, bytes] of Object.entries(files)) module.FS.writeFile(`/imgs/${name}`, new Uint8Array(bytes));
+        module.removeRunDependency('content');
+      }, () => {});
     }],
   });
   instance._norrvalePrepare();
@@ -774,9 +780,12 @@ async function start() {
   progress.show();
   // The song's worker starts now, so that its start overlaps the downloads.
   if (generates) song.worker = startWorker();
-  const program = generates ? keptOrDownloaded(programStore, kProgram) : download(kProgram);
   const synthesiser = generates ? keptOrDownloaded(madeStore, kSynthesiser) : null;
   const baker = generates && !kept ? keptOrDownloaded(madeStore, kBaker) : null;
+  // The baker comes first, since on a slow link making is what takes longest; the
+  // program is not needed before the content is made.
+  const program = !generates ? download(kProgram)
+    : (baker || Promise.resolve()).then(() => keptOrDownloaded(programStore, kProgram));
 
   let made;
   if (!generates) {
@@ -805,17 +814,20 @@ async function start() {
     return;
   }
   loadScript(new TextDecoder().decode(downloaded['norrvale.js']));
+  content = made;
+  next = makeInstance();
+  next.catch(() => {});
   try {
-    content = await made;
+    await made;
     mark('content');
   } catch (error) {
     console.error(error);
+    next = null;
     setState('failed', kFilesFailed);
     return;
   }
   progress.preparing = true;
   progress.show();
-  next = makeInstance();
   try {
     await bounded(next, kBounds.prepareSeconds, kPrepareFailed);
   } catch (error) {
