@@ -263,12 +263,24 @@ static Vec3 sunDirection() {
     return {std::sin(az) * std::cos(el), std::sin(el), std::cos(az) * std::cos(el)};
 }
 
+// The sun and the moon stand still: worked out once rather than for each of the millions
+// of samples that look at them.
+static const Vec3 kSun = sunDirection();
+static const float kSunAzimuthDeg = std::atan2(kSun.x, kSun.z) / kDeg;
+static const Vec3 kMoon = normalize({0.78f, 0.42f, -0.46f});
+static const Vec3 kMoonShadowCentre = normalize(kMoon + Vec3{0.012f, 0.008f, 0.01f});
+constexpr float kMoonR = 1.3f * kDeg;
+// Below this cosine a direction is well outside the moon's glow (four radii), with room to
+// spare for rounding, so the arc cosine that measures the distance can be skipped.
+static const float kMoonGlowCos = std::cos(kMoonR * 4.0f) - 1e-3f;
+
+// Elevation in degrees of a unit direction.
+static float elevationDeg(Vec3 d) { return std::asin(std::max(-1.0f, std::min(1.0f, d.y))) / kDeg; }
+
 // Sky colour, with clouds, moon and stars, for a direction above the horizon (or its
-// mirror image, for the sea).
-static Rgba helsinkiSkyAbove(Vec3 d, float aa, bool withStars) {
-    float el = std::asin(std::max(-1.0f, std::min(1.0f, d.y)));
-    float elDeg = el / kDeg;
-    Vec3 sun = sunDirection();
+// mirror image, for the sea); elDeg is elevationDeg(d).
+static Rgba helsinkiSkyAbove(Vec3 d, float elDeg, float aa, bool withStars) {
+    Vec3 sun = kSun;
     float toSun = std::acos(std::max(-1.0f, std::min(1.0f, dot(d, sun))));
     float glow = std::exp(-toSun * toSun / 0.35f);
     float wideGlow = std::exp(-toSun * toSun / 2.2f);
@@ -286,17 +298,19 @@ static Rgba helsinkiSkyAbove(Vec3 d, float aa, bool withStars) {
     if (elDeg > 1.0f && elDeg < 40.0f) {
         float n = fbm(d.x * 2.6f + 3.1f, d.y * 14.0f, d.z * 2.6f - 1.7f, 5);
         float density = smoothstep(0.05f, 0.35f, n) * smoothstep(1.0f, 6.0f, elDeg) * (1.0f - smoothstep(22.0f, 40.0f, elDeg));
-        Rgba lit = mix(hex(0x54487a), hex(0xff9e7a), std::pow(wideGlow, 0.7f));
-        lit = mix(lit, hex(0xffd8a8), glow * 0.7f);
-        c = mix(c, lit, density * 0.8f);
+        if (density > 0.0f) {
+            Rgba lit = mix(hex(0x54487a), hex(0xff9e7a), std::pow(wideGlow, 0.7f));
+            lit = mix(lit, hex(0xffd8a8), glow * 0.7f);
+            c = mix(c, lit, density * 0.8f);
+        }
     }
 
     // A thin crescent moon high in the south-east.
-    Vec3 moon = normalize({0.78f, 0.42f, -0.46f});
-    float moonDist = std::acos(std::max(-1.0f, std::min(1.0f, dot(d, moon))));
-    const float moonR = 1.3f * kDeg;
+    const float moonR = kMoonR;
+    float toMoon = dot(d, kMoon);
+    float moonDist = toMoon < kMoonGlowCos ? moonR * 4.0f : std::acos(std::max(-1.0f, std::min(1.0f, toMoon)));
     if (moonDist < moonR * 4.0f) {
-        Vec3 shadowCentre = normalize(moon + Vec3{0.012f, 0.008f, 0.01f});
+        Vec3 shadowCentre = kMoonShadowCentre;
         float shadowDist = std::acos(std::max(-1.0f, std::min(1.0f, dot(d, shadowCentre))));
         float disc = smoothstep(moonR + aa, moonR - aa, moonDist) * smoothstep(moonR * 0.92f - aa, moonR * 0.92f + aa, shadowDist);
         c = mix(c, hex(0xfff6dc), disc);
@@ -371,6 +385,9 @@ static float helsinkiSkylineAt(float x, float y, float aa, Rgba& colour, Rgba sk
 static float helsinkiIslandsAt(float x, float y, float aa, Rgba& colour) {
     if (x < 0.0f) x += 360.0f;
     if (x < kSkylineTo || x > 360.0f + kSkylineFrom) return 0.0f;
+    // Nothing here rises past 3.5 degrees (the lighthouse lamp's top); most of the sky and
+    // of its reflection is far above.
+    if (y > 4.0f + aa) return 0.0f;
     float hills = 0.9f * smoothstep(0.0f, 1.0f, std::sin((x - kSkylineTo) * 0.05f) * 0.5f + 0.5f) *
                   (0.6f + 0.4f * perlin(x * 0.21f, 0.5f, 0.3f));
     // Fortress walls: low flat stretches with notches.
@@ -414,9 +431,9 @@ static float helsinkiIslandsAt(float x, float y, float aa, Rgba& colour) {
 static Rgba helsinkiAt(Vec3 d, float texelAngle) {
     float aa = texelAngle / kDeg * 0.7f;
     float x = std::atan2(d.x, d.z) / kDeg;
-    float y = std::asin(std::max(-1.0f, std::min(1.0f, d.y))) / kDeg;
+    float y = elevationDeg(d);
     if (y >= -0.6f) {
-        Rgba sky = helsinkiSkyAbove(d, texelAngle, true);
+        Rgba sky = helsinkiSkyAbove(d, y, texelAngle, true);
         Rgba c = sky;
         Rgba island;
         float k = helsinkiIslandsAt(x, y, aa, island);
@@ -433,7 +450,7 @@ static Rgba helsinkiAt(Vec3 d, float texelAngle) {
     float ry = std::max(0.0f, depth * 0.9f + rippleY);
     float rx = x + rippleX * 6.0f;
     Vec3 mirrored = normalize({std::sin(rx * kDeg) * std::cos(ry * kDeg), std::sin(ry * kDeg), std::cos(rx * kDeg) * std::cos(ry * kDeg)});
-    Rgba refl = helsinkiSkyAbove(mirrored, texelAngle * 2.0f, false);
+    Rgba refl = helsinkiSkyAbove(mirrored, elevationDeg(mirrored), texelAngle * 2.0f, false);
     Rgba solid;
     float k = helsinkiIslandsAt(rx, ry, aa * 2.0f, solid);
     refl = mix(refl, solid, k);
@@ -443,11 +460,12 @@ static Rgba helsinkiAt(Vec3 d, float texelAngle) {
     float fresnel = 0.25f + 0.6f * std::exp(-depth / 7.0f);
     Rgba deep = mix(hex(0x0b1530), hex(0x04060d), smoothstep(5.0f, 80.0f, depth));
     Rgba c = mix(deep, refl, fresnel);
-    // Sparkle: small bright ripple crests catching the sunset.
+    // Sparkle: small bright ripple crests catching the sunset; none on water facing away.
+    float sunward = std::max(0.0f, std::cos((x - kSunAzimuthDeg) * kDeg));
+    float towardsSun = std::pow(sunward, 8.0f);
+    if (towardsSun == 0.0f) return c;
     float sparkle = smoothstep(0.55f, 0.8f, perlin(x * 3.0f, depth * 9.0f, 2.0f)) * std::exp(-depth / 5.0f);
-    Vec3 sun = sunDirection();
-    float sunward = std::max(0.0f, std::cos((x - std::atan2(sun.x, sun.z) / kDeg) * kDeg));
-    return added(c, hex(0xffb070), sparkle * std::pow(sunward, 8.0f) * 0.6f);
+    return added(c, hex(0xffb070), sparkle * towardsSun * 0.6f);
 }
 
 Canvas bakeHelsinkiRight(const Fonts&) { return renderCubeFace(0, kHelsinkiFaceSize, &helsinkiAt); }
