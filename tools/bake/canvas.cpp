@@ -1,8 +1,6 @@
 // Drawing primitives for the baked images: colour maths, coverage masks from signed
-// distances and scanlines, text through stb_truetype, noise through stb_perlin, PNG output.
+// distances and scanlines, text through stb_truetype, stb_perlin's noise, PNG output.
 #include "canvas.h"
-
-#include <stb/stb_perlin.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -534,12 +532,95 @@ void addTextOnArc(Mask& mask, const Font& font, const std::string& utf8, Vec2 ce
 // ---------------------------------------------------------------------------------------
 // Noise
 
-float perlin(float x, float y, float z) { return stb_perlin_noise3(x, y, z, 0, 0, 0); }
+// stb_perlin's gradient noise, reproduced step for step so that every baked pixel keeps its
+// value, but where the octave loops can inline it: noise is most of the baking time, and a
+// call into the shared library for each sample costs as much again as the arithmetic.
+// The tables are stb_perlin's (v0.5), whose own are these 256 entries twice over.
+static const unsigned char kNoisePermutation[256] = {
+    23, 125, 161, 52, 103, 117, 70, 37, 247, 101, 203, 169, 124, 126, 44, 123,
+    152, 238, 145, 45, 171, 114, 253, 10, 192, 136, 4, 157, 249, 30, 35, 72,
+    175, 63, 77, 90, 181, 16, 96, 111, 133, 104, 75, 162, 93, 56, 66, 240,
+    8, 50, 84, 229, 49, 210, 173, 239, 141, 1, 87, 18, 2, 198, 143, 57,
+    225, 160, 58, 217, 168, 206, 245, 204, 199, 6, 73, 60, 20, 230, 211, 233,
+    94, 200, 88, 9, 74, 155, 33, 15, 219, 130, 226, 202, 83, 236, 42, 172,
+    165, 218, 55, 222, 46, 107, 98, 154, 109, 67, 196, 178, 127, 158, 13, 243,
+    65, 79, 166, 248, 25, 224, 115, 80, 68, 51, 184, 128, 232, 208, 151, 122,
+    26, 212, 105, 43, 179, 213, 235, 148, 146, 89, 14, 195, 28, 78, 112, 76,
+    250, 47, 24, 251, 140, 108, 186, 190, 228, 170, 183, 139, 39, 188, 244, 246,
+    132, 48, 119, 144, 180, 138, 134, 193, 82, 182, 120, 121, 86, 220, 209, 3,
+    91, 241, 149, 85, 205, 150, 113, 216, 31, 100, 41, 164, 177, 214, 153, 231,
+    38, 71, 185, 174, 97, 201, 29, 95, 7, 92, 54, 254, 191, 118, 34, 221,
+    131, 11, 163, 99, 234, 81, 227, 147, 156, 176, 17, 142, 69, 12, 110, 62,
+    27, 255, 0, 194, 59, 116, 242, 252, 19, 21, 187, 53, 207, 129, 64, 135,
+    61, 40, 167, 237, 102, 223, 106, 159, 197, 189, 215, 137, 36, 32, 22, 5,
+};
+
+// Which of the twelve gradients below a permutation entry picks.
+static const unsigned char kNoiseGradientOf[256] = {
+    7, 9, 5, 0, 11, 1, 6, 9, 3, 9, 11, 1, 8, 10, 4, 7,
+    8, 6, 1, 5, 3, 10, 9, 10, 0, 8, 4, 1, 5, 2, 7, 8,
+    7, 11, 9, 10, 1, 0, 4, 7, 5, 0, 11, 6, 1, 4, 2, 8,
+    8, 10, 4, 9, 9, 2, 5, 7, 9, 1, 7, 2, 2, 6, 11, 5,
+    5, 4, 6, 9, 0, 1, 1, 0, 7, 6, 9, 8, 4, 10, 3, 1,
+    2, 8, 8, 9, 10, 11, 5, 11, 11, 2, 6, 10, 3, 4, 2, 4,
+    9, 10, 3, 2, 6, 3, 6, 10, 5, 3, 4, 10, 11, 2, 9, 11,
+    1, 11, 10, 4, 9, 4, 11, 0, 4, 11, 4, 0, 0, 0, 7, 6,
+    10, 4, 1, 3, 11, 5, 3, 4, 2, 9, 1, 3, 0, 1, 8, 0,
+    6, 7, 8, 7, 0, 4, 6, 10, 8, 2, 3, 11, 11, 8, 0, 2,
+    4, 8, 3, 0, 0, 10, 6, 1, 2, 2, 4, 5, 6, 0, 1, 3,
+    11, 9, 5, 5, 9, 6, 9, 8, 3, 8, 1, 8, 9, 6, 9, 11,
+    10, 7, 5, 6, 5, 9, 1, 3, 7, 0, 2, 10, 11, 2, 6, 1,
+    3, 11, 7, 7, 2, 1, 7, 3, 0, 8, 1, 1, 5, 0, 6, 10,
+    11, 11, 0, 2, 7, 0, 10, 8, 3, 5, 7, 1, 11, 1, 0, 7,
+    9, 0, 11, 5, 10, 3, 2, 3, 5, 9, 7, 9, 8, 4, 6, 5,
+};
+
+static const float kNoiseGradients[12][3] = {
+    {1, 1, 0}, {-1, 1, 0}, {1, -1, 0}, {-1, -1, 0}, {1, 0, 1}, {-1, 0, 1},
+    {1, 0, -1}, {-1, 0, -1}, {0, 1, 1}, {0, -1, 1}, {0, 1, -1}, {0, -1, -1},
+};
+
+static inline int noiseFloor(float a) {
+    int ai = static_cast<int>(a);
+    return a < ai ? ai - 1 : ai;
+}
+
+static inline float noiseEase(float a) { return ((a * 6 - 15) * a + 10) * a * a * a; }
+
+// The products by 0 and 1 stay, as in stb_perlin: they decide the sign of a zero.
+static inline float noiseGradient(int corner, float x, float y, float z) {
+    const float* g = kNoiseGradients[kNoiseGradientOf[corner & 255]];
+    return g[0] * x + g[1] * y + g[2] * z;
+}
+
+// Repeats every xMask + 1 along x and yMask + 1 along y (255 for no period of its own).
+static inline float noise3(float x, float y, float z, unsigned xMask, unsigned yMask) {
+    int px = noiseFloor(x), py = noiseFloor(y), pz = noiseFloor(z);
+    int x0 = px & xMask, x1 = (px + 1) & xMask;
+    int y0 = py & yMask, y1 = (py + 1) & yMask;
+    int z0 = pz & 255, z1 = (pz + 1) & 255;
+    x -= px;
+    y -= py;
+    z -= pz;
+    float u = noiseEase(x), v = noiseEase(y), w = noiseEase(z);
+    int r0 = kNoisePermutation[x0], r1 = kNoisePermutation[x1];
+    int r00 = kNoisePermutation[(r0 + y0) & 255], r01 = kNoisePermutation[(r0 + y1) & 255];
+    int r10 = kNoisePermutation[(r1 + y0) & 255], r11 = kNoisePermutation[(r1 + y1) & 255];
+    float n000 = noiseGradient(r00 + z0, x, y, z), n001 = noiseGradient(r00 + z1, x, y, z - 1);
+    float n010 = noiseGradient(r01 + z0, x, y - 1, z), n011 = noiseGradient(r01 + z1, x, y - 1, z - 1);
+    float n100 = noiseGradient(r10 + z0, x - 1, y, z), n101 = noiseGradient(r10 + z1, x - 1, y, z - 1);
+    float n110 = noiseGradient(r11 + z0, x - 1, y - 1, z), n111 = noiseGradient(r11 + z1, x - 1, y - 1, z - 1);
+    float n00 = lerp(n000, n001, w), n01 = lerp(n010, n011, w), n10 = lerp(n100, n101, w), n11 = lerp(n110, n111, w);
+    float n0 = lerp(n00, n01, v), n1 = lerp(n10, n11, v);
+    return lerp(n0, n1, u);
+}
+
+float perlin(float x, float y, float z) { return noise3(x, y, z, 255, 255); }
 
 float fbm(float x, float y, float z, int octaves) {
     float sum = 0.0f, amplitude = 1.0f, total = 0.0f, f = 1.0f;
     for (int i = 0; i < octaves; ++i) {
-        sum += amplitude * stb_perlin_noise3(x * f, y * f, z * f + i * 7.31f, 0, 0, 0);
+        sum += amplitude * noise3(x * f, y * f, z * f + i * 7.31f, 255, 255);
         total += amplitude;
         amplitude *= 0.5f;
         f *= 2.0f;
@@ -552,9 +633,9 @@ float fbmWrapX(float x, float y, float z, int period, int octaves) { return fbmW
 float fbmWrapXY(float x, float y, float z, int periodX, int periodY, int octaves) {
     float sum = 0.0f, amplitude = 1.0f, total = 0.0f;
     int f = 1;
-    // stb_perlin repeats every 256 in any case, so octaves stop before a period would pass it.
+    // The noise repeats every 256 in any case, so octaves stop before a period would pass it.
     for (int i = 0; i < octaves && periodX * f <= 256 && periodY * f <= 256; ++i) {
-        sum += amplitude * stb_perlin_noise3(x * f, y * f, z + i * 7.31f, periodX * f, periodY * f, 0);
+        sum += amplitude * noise3(x * f, y * f, z + i * 7.31f, (periodX * f - 1) & 255, (periodY * f - 1) & 255);
         total += amplitude;
         amplitude *= 0.5f;
         f *= 2;
