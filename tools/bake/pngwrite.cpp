@@ -31,6 +31,8 @@ static unsigned char* zlibCompress(unsigned char* data, int length, int* outLeng
 }
 
 #define STBIW_ZLIB_COMPRESS zlibCompress
+// The same CRC as stb_image_write's own, which goes a byte at a time; zlib's goes by words.
+#define STBIW_CRC32(buffer, length) static_cast<unsigned int>(crc32(0L, buffer, static_cast<uInt>(length)))
 #define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
