@@ -909,8 +909,9 @@ Canvas bakeTampereSky(const Fonts&) {
     // Long thin clouds lit from below.
     shadeCanvas(c, [&](float x, float y) {
         Rgba p = pixelAt(c, static_cast<int>(x), static_cast<int>(y));
-        float n = fbmWrapX(x * 4.0f / Sf, y * 26.0f / Sf, 5.0f, 4, 5);
         float band = smoothstep(Sf * 0.12f, Sf * 0.3f, y) * (1.0f - smoothstep(Sf * 0.45f, Sf * 0.55f, y));
+        if (band == 0.0f) return p;  // outside the band the clouds are mixed in times zero
+        float n = fbmWrapX(x * 4.0f / Sf, y * 26.0f / Sf, 5.0f, 4, 5);
         Rgba lit = mix(hex(0x7a5a8a), hex(0xff9a70), clamp01((y - Sf * 0.15f) / (Sf * 0.35f)));
         return mix(p, lit, smoothstep(0.1f, 0.4f, n) * band * 0.85f);
     });
