@@ -220,8 +220,27 @@ static float stationTowerAt(float x, float y, float aa, Rgba& colour) {
 }
 
 // The harbour wheel: a ring with spokes and lit gondolas.
+constexpr float kWheelX = -38.0f, kWheelY = 5.2f, kWheelR = 4.2f;
+constexpr int kGondolas = 16;
+
+struct Gondolas {
+    float x[kGondolas], y[kGondolas];
+};
+
+// Where the gondolas hang is the same for every sample: worked out once.
+static Gondolas hangGondolas() {
+    Gondolas g;
+    for (int k = 0; k < kGondolas; ++k) {
+        float a = k * 2.0f * kPi / 16.0f;
+        g.x[k] = kWheelX + kWheelR * std::cos(a), g.y[k] = kWheelY + kWheelR * std::sin(a) - 0.25f;
+    }
+    return g;
+}
+
+static const Gondolas kGondolaAt = hangGondolas();
+
 static float wheelAt(float x, float y, float aa, Rgba& colour) {
-    const float cx = -38.0f, cy = 5.2f, r = 4.2f;
+    const float cx = kWheelX, cy = kWheelY, r = kWheelR;
     if (std::fabs(x - cx) > r + 0.6f || y > cy + r + 0.6f) return 0.0f;
     float dx = x - cx, dy = y - cy;
     float dist = std::sqrt(dx * dx + dy * dy);
@@ -233,9 +252,8 @@ static float wheelAt(float x, float y, float aa, Rgba& colour) {
     if (y > cy || y < 0.0f) legs = 1.0f;
     float structure = smoothstep(aa, -aa, std::min({ring, spoke, legs}));
     float gondola = 0.0f;
-    for (int k = 0; k < 16; ++k) {
-        float a = k * 2.0f * kPi / 16.0f;
-        float gx = cx + r * std::cos(a), gy = cy + r * std::sin(a) - 0.25f;
+    for (int k = 0; k < kGondolas; ++k) {
+        float gx = kGondolaAt.x[k], gy = kGondolaAt.y[k];
         gondola = std::max(gondola, smoothstep(aa, -aa, roundedBox(x, y, gx, gy, 0.16f, 0.18f)));
     }
     colour = mix(hex(0xf2f0ff), hex(0xffd27a), gondola > 0.0f ? 1.0f : 0.0f);
@@ -430,8 +448,11 @@ static float helsinkiIslandsAt(float x, float y, float aa, Rgba& colour) {
 // it the sea, which mirrors all of that through ripples.
 static Rgba helsinkiAt(Vec3 d, float texelAngle) {
     float aa = texelAngle / kDeg * 0.7f;
-    float x = std::atan2(d.x, d.z) / kDeg;
     float y = elevationDeg(d);
+    // Nothing of the islands or the city reaches 20 degrees: up there the sky alone shows,
+    // and the azimuth is not needed.
+    if (y > 20.0f) return helsinkiSkyAbove(d, y, texelAngle, true);
+    float x = std::atan2(d.x, d.z) / kDeg;
     if (y >= -0.6f) {
         Rgba sky = helsinkiSkyAbove(d, y, texelAngle, true);
         Rgba c = sky;
