@@ -27,8 +27,8 @@ float luminanceOf(Rgba c) {
     return luminanceOfLinear(linearFromSrgb(c.r), linearFromSrgb(c.g), linearFromSrgb(c.b));
 }
 
-Rgba atLuminance(Rgba c, float luminance) {
-    float r = linearFromSrgb(c.r), g = linearFromSrgb(c.g), b = linearFromSrgb(c.b);
+// atLuminance for a colour already in linear light (r, g, b) with alpha `a`.
+static Rgba linearAtLuminance(float r, float g, float b, float a, float luminance) {
     float now = luminanceOfLinear(r, g, b);
     float k = now > 1e-5f ? luminance / now : 0.0f;
     r *= k, g *= k, b *= k;
@@ -40,7 +40,16 @@ Rgba atLuminance(Rgba c, float luminance) {
         float toWhite = clamp01((luminance - reached) / (1.0f - reached));
         r += (1.0f - r) * toWhite, g += (1.0f - g) * toWhite, b += (1.0f - b) * toWhite;
     }
-    return {srgbFromLinear(r), srgbFromLinear(g), srgbFromLinear(b), c.a};
+    return {srgbFromLinear(r), srgbFromLinear(g), srgbFromLinear(b), a};
+}
+
+Rgba atLuminance(Rgba c, float luminance) {
+    return linearAtLuminance(linearFromSrgb(c.r), linearFromSrgb(c.g), linearFromSrgb(c.b), c.a, luminance);
+}
+
+Rgba towardsLuminance(Rgba c, float luminance, float keep) {
+    float r = linearFromSrgb(c.r), g = linearFromSrgb(c.g), b = linearFromSrgb(c.b);
+    return linearAtLuminance(r, g, b, c.a, luminance + keep * (luminanceOfLinear(r, g, b) - luminance));
 }
 
 Canvas makeCanvas(int width, int height, Rgba fill) {
@@ -176,9 +185,15 @@ static Bounds coveredBounds(const Mask& mask, int margin) {
 // unless the line wraps round.
 static void boxLine(float* line, size_t stride, int length, int radius, bool wraps, std::vector<float>& padded) {
     padded.assign(static_cast<size_t>(length) + 2 * radius + 1, 0.0f);
-    for (int i = -radius; i < length + radius; ++i) {
-        int k = wraps ? ((i % length) + length) % length : i;
-        if (k >= 0 && k < length) padded[i + radius] = line[k * stride];
+    if (wraps) {
+        // Counting round instead of a remainder for every sample.
+        int k = ((-radius % length) + length) % length;
+        for (int i = 0; i < length + 2 * radius; ++i) {
+            padded[i] = line[k * stride];
+            if (++k == length) k = 0;
+        }
+    } else {
+        for (int k = 0; k < length; ++k) padded[k + radius] = line[k * stride];
     }
     float norm = 1.0f / (2 * radius + 1), sum = 0.0f;
     for (int i = 0; i < 2 * radius + 1; ++i) sum += padded[i];

@@ -39,6 +39,9 @@ float luminanceOf(Rgba c);
 // The same hue at another relative luminance; a colour too saturated to reach it is
 // lifted towards white.
 Rgba atLuminance(Rgba c, float luminance);
+// atLuminance(c, luminance + keep * (luminanceOf(c) - luminance)), with c taken into linear
+// light once rather than twice: a haze that keeps `keep` of each colour's distance.
+Rgba towardsLuminance(Rgba c, float luminance, float keep);
 
 // Row 0 is the top row of the file; pixel (x, y) has its centre at (x + 0.5, y + 0.5).
 struct Canvas {

@@ -838,9 +838,10 @@ Canvas bakeDuckCitySky(const Fonts&) {
         });
         // Shading goes by the position across the tower, counted round the wrap, and the sheen
         // on the glass repeats four times across the width.
+        const Rgba lit = atLuminance(colour, kTowerLuminance * 1.0f), shaded = atLuminance(colour, kTowerLuminance * 0.94f);
         paintMask(c, body, [&](float px, float) {
             float across = std::fmod(px - x0 + Sf, Sf) / (x1 - x0);
-            return atLuminance(colour, kTowerLuminance * (across < 0.2f ? 1.0f : 0.94f));
+            return across < 0.2f ? lit : shaded;
         });
         // The glass differs from the walls in hue, hardly in brightness: when the camera
         // whips round, a grid of light panes on darker walls flickers over the whole screen.
@@ -880,7 +881,7 @@ Canvas bakeDuckCitySky(const Fonts&) {
     // kept, so that nothing whipping past differs much in brightness from what it covers.
     shadeCanvas(c, [&](float x, float y) {
         Rgba p = pixelAt(c, static_cast<int>(x), static_cast<int>(y));
-        return atLuminance(p, kHazeLuminance + kHazeKeeps * (luminanceOf(p) - kHazeLuminance));
+        return towardsLuminance(p, kHazeLuminance, kHazeKeeps);
     });
     return c;
 }
