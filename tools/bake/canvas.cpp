@@ -148,17 +148,43 @@ static float coverageAt(const Mask& mask, int x, int y) {
     return mask.coverage[static_cast<size_t>(y) * mask.width + x];
 }
 
+// A mask mostly covers a small part of its canvas: painting looks at a run of pixels at
+// once and passes over it when none is covered, the same test as for each pixel.
+constexpr int kCoverageRun = 16;
+
+static bool runIsEmpty(const float* coverage, int count) {
+    int covered = 0;
+    if (count == kCoverageRun)  // a loop of known length the compiler makes into a few vector steps
+        for (int i = 0; i < kCoverageRun; ++i) covered |= coverage[i] > 0.0f;
+    else
+        for (int i = 0; i < count; ++i) covered |= coverage[i] > 0.0f;
+    return covered == 0;
+}
+
 void paintMask(Canvas& canvas, const Mask& mask, Rgba colour) {
-    for (size_t i = 0; i < canvas.pixels.size(); ++i)
-        if (mask.coverage[i] > 0.0f) blendOver(canvas.pixels[i], colour, mask.coverage[i]);
+    const int count = static_cast<int>(canvas.pixels.size());
+    for (int from = 0; from < count; from += kCoverageRun) {
+        const int to = std::min(count, from + kCoverageRun);
+        if (runIsEmpty(&mask.coverage[from], to - from)) continue;
+        for (int i = from; i < to; ++i)
+            if (mask.coverage[i] > 0.0f) blendOver(canvas.pixels[i], colour, mask.coverage[i]);
+    }
 }
 
 void paintMask(Canvas& canvas, const Mask& mask, const std::function<Rgba(float x, float y)>& colourAt) {
-    for (int y = 0; y < canvas.height; ++y)
-        for (int x = 0; x < canvas.width; ++x) {
-            float c = coverageAt(mask, x, y);
-            if (c > 0.0f) blendOver(pixelAt(canvas, x, y), colourAt(x + 0.5f, y + 0.5f), c);
+    // Outside the mask counts as uncovered.
+    const int width = std::min(canvas.width, mask.width), height = std::min(canvas.height, mask.height);
+    for (int y = 0; y < height; ++y) {
+        const float* row = &mask.coverage[static_cast<size_t>(y) * mask.width];
+        for (int from = 0; from < width; from += kCoverageRun) {
+            const int to = std::min(width, from + kCoverageRun);
+            if (runIsEmpty(row + from, to - from)) continue;
+            for (int x = from; x < to; ++x) {
+                float c = row[x];
+                if (c > 0.0f) blendOver(pixelAt(canvas, x, y), colourAt(x + 0.5f, y + 0.5f), c);
+            }
         }
+    }
 }
 
 // The smallest rectangle holding every covered pixel, grown by `margin` and clipped to the

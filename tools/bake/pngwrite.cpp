@@ -57,9 +57,11 @@ std::vector<unsigned char> encodePng(const Canvas& canvas, int channels, bool di
             float d = dither ? (kBayer[y & 3][x & 3] + 0.5f) / 16.0f - 0.5f : 0.0f;
             float values[4] = {p.r, p.g, p.b, p.a};
             for (int c = 0; c < channels; ++c) {
-                float v = std::floor(clamp01(values[c]) * 255.0f + 0.5f + d);
+                // Rounded down and clamped to 0..255: for a positive value below 256 the
+                // truncation is the floor, and NaN, like anything not above 0, gives 0.
+                float v = clamp01(values[c]) * 255.0f + 0.5f + d;
                 raw[(static_cast<size_t>(y) * canvas.width + x) * channels + c] =
-                    static_cast<unsigned char>(std::min(255.0f, std::max(0.0f, v)));
+                    v > 0.0f ? static_cast<unsigned char>(std::min(255.0f, v)) : 0;
             }
         }
     // With nothing to compress for, a row filter only costs the decoder: stb_image then
