@@ -626,39 +626,64 @@ static const float kNoiseGradients[12][3] = {
     {1, 0, -1}, {-1, 0, -1}, {0, 1, 1}, {0, -1, 1}, {0, 1, -1}, {0, -1, -1},
 };
 
-static inline int noiseFloor(float a) {
-    int ai = static_cast<int>(a);
-    return a < ai ? ai - 1 : ai;
+// Four floats (or ints) worked on lane by lane. Each lane does the very operations the
+// scalar code did, so the values are the same; where the target has vector instructions,
+// the four corners of a face of the noise cell cost about what one did.
+typedef float Float4 __attribute__((vector_size(16)));
+typedef int Int4 __attribute__((vector_size(16)));
+
+// The tables as the noise reads them: the permutation twice over, as stb_perlin keeps it,
+// so that sums of two entries need no wrapping, and for each sum the gradient it picks, as
+// four floats (the last 0) that load as one.
+struct NoiseTables {
+    unsigned char permutation[512];
+    Float4 gradient[512];
+};
+
+static NoiseTables makeNoiseTables() {
+    NoiseTables t;
+    for (int i = 0; i < 512; ++i) {
+        t.permutation[i] = kNoisePermutation[i & 255];
+        const float* g = kNoiseGradients[kNoiseGradientOf[i & 255]];
+        t.gradient[i] = Float4{g[0], g[1], g[2], 0.0f};
+    }
+    return t;
 }
 
-static inline float noiseEase(float a) { return ((a * 6 - 15) * a + 10) * a * a * a; }
-
-// The products by 0 and 1 stay, as in stb_perlin: they decide the sign of a zero.
-static inline float noiseGradient(int corner, float x, float y, float z) {
-    const float* g = kNoiseGradients[kNoiseGradientOf[corner & 255]];
-    return g[0] * x + g[1] * y + g[2] * z;
-}
+static const NoiseTables kNoise = makeNoiseTables();
 
 // Repeats every xMask + 1 along x and yMask + 1 along y (255 for no period of its own).
 static inline float noise3(float x, float y, float z, unsigned xMask, unsigned yMask) {
-    int px = noiseFloor(x), py = noiseFloor(y), pz = noiseFloor(z);
-    int x0 = px & xMask, x1 = (px + 1) & xMask;
-    int y0 = py & yMask, y1 = (py + 1) & yMask;
-    int z0 = pz & 255, z1 = (pz + 1) & 255;
-    x -= px;
-    y -= py;
-    z -= pz;
-    float u = noiseEase(x), v = noiseEase(y), w = noiseEase(z);
-    int r0 = kNoisePermutation[x0], r1 = kNoisePermutation[x1];
-    int r00 = kNoisePermutation[(r0 + y0) & 255], r01 = kNoisePermutation[(r0 + y1) & 255];
-    int r10 = kNoisePermutation[(r1 + y0) & 255], r11 = kNoisePermutation[(r1 + y1) & 255];
-    float n000 = noiseGradient(r00 + z0, x, y, z), n001 = noiseGradient(r00 + z1, x, y, z - 1);
-    float n010 = noiseGradient(r01 + z0, x, y - 1, z), n011 = noiseGradient(r01 + z1, x, y - 1, z - 1);
-    float n100 = noiseGradient(r10 + z0, x - 1, y, z), n101 = noiseGradient(r10 + z1, x - 1, y, z - 1);
-    float n110 = noiseGradient(r11 + z0, x - 1, y - 1, z), n111 = noiseGradient(r11 + z1, x - 1, y - 1, z - 1);
-    float n00 = lerp(n000, n001, w), n01 = lerp(n010, n011, w), n10 = lerp(n100, n101, w), n11 = lerp(n110, n111, w);
-    float n0 = lerp(n00, n01, v), n1 = lerp(n10, n11, v);
-    return lerp(n0, n1, u);
+    Float4 p{x, y, z, 0.0f};
+    Int4 truncated = __builtin_convertvector(p, Int4);
+    // Rounded towards minus infinity: a comparison's true lane is -1.
+    Int4 cell = truncated + (p < __builtin_convertvector(truncated, Float4));
+    Float4 f = p - __builtin_convertvector(cell, Float4);
+    Float4 ease = ((f * 6.0f - 15.0f) * f + 10.0f) * f * f * f;
+    int x0 = cell[0] & xMask, x1 = (cell[0] + 1) & xMask;
+    int y0 = cell[1] & yMask, y1 = (cell[1] + 1) & yMask;
+    int z0 = cell[2] & 255, z1 = (cell[2] + 1) & 255;
+    const unsigned char* perm = kNoise.permutation;
+    int r0 = perm[x0], r1 = perm[x1];
+    int r00 = perm[r0 + y0], r01 = perm[r0 + y1], r10 = perm[r1 + y0], r11 = perm[r1 + y1];
+    // Lanes are the corners (x, y) = 00, 01, 10, 11; one set on the near face in z, one
+    // on the far. The gradients are turned from rows (one per corner) into columns (one
+    // per axis) so that each dot product runs g.x * x + g.y * y + g.z * z as before.
+    const Float4* g = kNoise.gradient;
+    float fx = f[0], fy = f[1], fz = f[2];
+    Float4 cornerX{fx, fx, fx - 1, fx - 1}, cornerY{fy, fy - 1, fy, fy - 1};
+    auto dots = [&](int z, float cornerZ) {
+        Float4 a = g[r00 + z], b = g[r01 + z], c = g[r10 + z], d = g[r11 + z];
+        Float4 ab = __builtin_shufflevector(a, b, 0, 4, 1, 5), cd = __builtin_shufflevector(c, d, 0, 4, 1, 5);
+        Float4 abZ = __builtin_shufflevector(a, b, 2, 6, 3, 7), cdZ = __builtin_shufflevector(c, d, 2, 6, 3, 7);
+        Float4 gx = __builtin_shufflevector(ab, cd, 0, 1, 4, 5), gy = __builtin_shufflevector(ab, cd, 2, 3, 6, 7);
+        Float4 gz = __builtin_shufflevector(abZ, cdZ, 0, 1, 4, 5);
+        return gx * cornerX + gy * cornerY + gz * cornerZ;
+    };
+    Float4 near = dots(z0, fz), far = dots(z1, fz - 1);
+    Float4 n = near + (far - near) * ease[2];
+    float n0 = lerp(n[0], n[1], ease[1]), n1 = lerp(n[2], n[3], ease[1]);
+    return lerp(n0, n1, ease[0]);
 }
 
 float perlin(float x, float y, float z) { return noise3(x, y, z, 255, 255); }
