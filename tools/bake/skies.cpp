@@ -300,7 +300,11 @@ static float elevationDeg(Vec3 d) { return std::asin(std::max(-1.0f, std::min(1.
 static Rgba helsinkiSkyAbove(Vec3 d, float elDeg, float aa, bool withStars) {
     Vec3 sun = kSun;
     float toSun = std::acos(std::max(-1.0f, std::min(1.0f, dot(d, sun))));
-    float glow = std::exp(-toSun * toSun / 0.35f);
+    // The sun's own glow shows below 12 degrees and in lit clouds; elsewhere it would be
+    // added times zero, and its exponential is left out.
+    auto sunGlow = [&] { return std::exp(-toSun * toSun / 0.35f); };
+    const float sunCoreShare = 1.0f - smoothstep(0.0f, 12.0f, elDeg);
+    float glow = sunCoreShare > 0.0f ? sunGlow() : 0.0f;
     float wideGlow = std::exp(-toSun * toSun / 2.2f);
 
     const Rgba zenith = hex(0x0c1233), high = hex(0x25306a), low = hex(0x7c5a93), horizonAway = hex(0xc07a8c);
@@ -310,13 +314,14 @@ static Rgba helsinkiSkyAbove(Vec3 d, float elDeg, float aa, bool withStars) {
     c = mix(horizonAway, c, smoothstep(0.0f, 9.0f, elDeg));
     Rgba warm = mix(horizonSun, hex(0xd0708a), smoothstep(0.0f, 18.0f, elDeg));
     c = mix(c, warm, wideGlow * (1.0f - smoothstep(4.0f, 40.0f, elDeg)) * 0.85f);
-    c = added(c, sunCore, glow * 0.6f * (1.0f - smoothstep(0.0f, 12.0f, elDeg)));
+    if (sunCoreShare > 0.0f) c = added(c, sunCore, glow * 0.6f * sunCoreShare);
 
     // Stratus streaks, squashed noise in direction space so no seam can show.
     if (elDeg > 1.0f && elDeg < 40.0f) {
         float n = fbm(d.x * 2.6f + 3.1f, d.y * 14.0f, d.z * 2.6f - 1.7f, 5);
         float density = smoothstep(0.05f, 0.35f, n) * smoothstep(1.0f, 6.0f, elDeg) * (1.0f - smoothstep(22.0f, 40.0f, elDeg));
         if (density > 0.0f) {
+            if (sunCoreShare <= 0.0f) glow = sunGlow();
             Rgba lit = mix(hex(0x54487a), hex(0xff9e7a), std::pow(wideGlow, 0.7f));
             lit = mix(lit, hex(0xffd8a8), glow * 0.7f);
             c = mix(c, lit, density * 0.8f);
