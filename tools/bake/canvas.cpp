@@ -60,11 +60,6 @@ Canvas makeCanvas(int width, int height, Rgba fill) {
     return canvas;
 }
 
-void shadeCanvas(Canvas& canvas, const std::function<Rgba(float x, float y)>& colourAt) {
-    for (int y = 0; y < canvas.height; ++y)
-        for (int x = 0; x < canvas.width; ++x) pixelAt(canvas, x, y) = colourAt(x + 0.5f, y + 0.5f);
-}
-
 void flipHorizontally(Canvas& canvas) {
     for (int y = 0; y < canvas.height; ++y) {
         auto row = canvas.pixels.begin() + static_cast<long>(y) * canvas.width;
@@ -150,9 +145,7 @@ static float coverageAt(const Mask& mask, int x, int y) {
 
 // A mask mostly covers a small part of its canvas: painting looks at a run of pixels at
 // once and passes over it when none is covered, the same test as for each pixel.
-constexpr int kCoverageRun = 16;
-
-static bool runIsEmpty(const float* coverage, int count) {
+bool runIsEmpty(const float* coverage, int count) {
     int covered = 0;
     if (count == kCoverageRun)  // a loop of known length the compiler makes into a few vector steps
         for (int i = 0; i < kCoverageRun; ++i) covered |= coverage[i] > 0.0f;
@@ -168,22 +161,6 @@ void paintMask(Canvas& canvas, const Mask& mask, Rgba colour) {
         if (runIsEmpty(&mask.coverage[from], to - from)) continue;
         for (int i = from; i < to; ++i)
             if (mask.coverage[i] > 0.0f) blendOver(canvas.pixels[i], colour, mask.coverage[i]);
-    }
-}
-
-void paintMask(Canvas& canvas, const Mask& mask, const std::function<Rgba(float x, float y)>& colourAt) {
-    // Outside the mask counts as uncovered.
-    const int width = std::min(canvas.width, mask.width), height = std::min(canvas.height, mask.height);
-    for (int y = 0; y < height; ++y) {
-        const float* row = &mask.coverage[static_cast<size_t>(y) * mask.width];
-        for (int from = 0; from < width; from += kCoverageRun) {
-            const int to = std::min(width, from + kCoverageRun);
-            if (runIsEmpty(row + from, to - from)) continue;
-            for (int x = from; x < to; ++x) {
-                float c = row[x];
-                if (c > 0.0f) blendOver(pixelAt(canvas, x, y), colourAt(x + 0.5f, y + 0.5f), c);
-            }
-        }
     }
 }
 
