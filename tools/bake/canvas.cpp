@@ -260,12 +260,22 @@ Mask grownMask(const Mask& mask, float radius) {
             if (w > 0.0f) taps.push_back({dx, dy, w});
         }
     Bounds b = coveredBounds(mask, r + 1);
-    for (int y = b.y0; y <= b.y1; ++y)
-        for (int x = b.x0; x <= b.x1; ++x) {
-            float best = 0.0f;
-            for (const Tap& t : taps) best = std::max(best, coverageAt(mask, x + t.dx, y + t.dy) * t.weight);
-            coverageAt(result, x, y) = best;
+    if (b.x1 < b.x0) return result;
+    // Tap by tap along each row: the largest of the same products as taking each pixel's
+    // taps in turn (a maximum does not mind the order), but over whole rows with no bounds
+    // test per tap. Taps falling outside the mask count as empty and change nothing.
+    std::vector<float> best(static_cast<size_t>(b.x1 - b.x0) + 1);
+    for (int y = b.y0; y <= b.y1; ++y) {
+        std::fill(best.begin(), best.end(), 0.0f);
+        for (const Tap& t : taps) {
+            int sy = y + t.dy;
+            if (sy < 0 || sy >= mask.height) continue;
+            const float* source = &mask.coverage[static_cast<size_t>(sy) * mask.width];
+            int from = std::max(b.x0, -t.dx), to = std::min(b.x1, mask.width - 1 - t.dx);
+            for (int x = from; x <= to; ++x) best[x - b.x0] = std::max(best[x - b.x0], source[x + t.dx] * t.weight);
         }
+        std::copy(best.begin(), best.end(), &coverageAt(result, b.x0, y));
+    }
     return result;
 }
 
