@@ -173,12 +173,18 @@ struct Bounds {
 
 static Bounds coveredBounds(const Mask& mask, int margin) {
     Bounds b{mask.width, mask.height, -1, -1};
-    for (int y = 0; y < mask.height; ++y)
-        for (int x = 0; x < mask.width; ++x)
-            if (mask.coverage[static_cast<size_t>(y) * mask.width + x] > 0.0f) {
-                b.x0 = std::min(b.x0, x), b.x1 = std::max(b.x1, x);
-                b.y0 = std::min(b.y0, y), b.y1 = std::max(b.y1, y);
-            }
+    for (int y = 0; y < mask.height; ++y) {
+        const float* row = &mask.coverage[static_cast<size_t>(y) * mask.width];
+        for (int from = 0; from < mask.width; from += kCoverageRun) {
+            const int to = std::min(mask.width, from + kCoverageRun);
+            if (runIsEmpty(row + from, to - from)) continue;
+            for (int x = from; x < to; ++x)
+                if (row[x] > 0.0f) {
+                    b.x0 = std::min(b.x0, x), b.x1 = std::max(b.x1, x);
+                    b.y0 = std::min(b.y0, y), b.y1 = std::max(b.y1, y);
+                }
+        }
+    }
     if (b.x1 < 0) return b;
     return {std::max(0, b.x0 - margin), std::max(0, b.y0 - margin), std::min(mask.width - 1, b.x1 + margin),
             std::min(mask.height - 1, b.y1 + margin)};
