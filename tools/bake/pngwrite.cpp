@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <cstdlib>
+#include <memory>
 
 // The demo decodes every one of these files while the timeline's clock already runs, and
 // stb_image inflates Huffman-coded data a byte at a time: a 1024 × 1024 sky face takes
@@ -47,7 +48,8 @@ static void appendBytes(void* context, void* data, int size) {
 
 std::vector<unsigned char> encodePng(const Canvas& canvas, int channels, bool dither) {
     static const float kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
-    std::vector<unsigned char> raw(static_cast<size_t>(canvas.width) * canvas.height * channels);
+    // Every byte is written below: no need to clear them first.
+    std::unique_ptr<unsigned char[]> raw(new unsigned char[static_cast<size_t>(canvas.width) * canvas.height * channels]);
     // The dither is ordered (periodic), which the compressor packs better than noise, and
     // exact 8-bit colours pass through it unchanged: one offset per place in its 4 x 4 tile.
     float offset[4][4] = {};
@@ -60,7 +62,7 @@ std::vector<unsigned char> encodePng(const Canvas& canvas, int channels, bool di
         float v = clamp01(value) * 255.0f + 0.5f + d;
         return v > 0.0f ? static_cast<unsigned char>(std::min(255.0f, v)) : 0;
     };
-    unsigned char* next = raw.data();
+    unsigned char* next = raw.get();
     for (int y = 0; y < canvas.height; ++y) {
         const float* rowOffset = offset[y & 3];
         for (int x = 0; x < canvas.width; ++x) {
@@ -78,7 +80,7 @@ std::vector<unsigned char> encodePng(const Canvas& canvas, int channels, bool di
     // copies each row as it is (filter type 0, None).
     stbi_write_force_png_filter = 0;
     std::vector<unsigned char> out;
-    stbi_write_png_to_func(&appendBytes, &out, canvas.width, canvas.height, channels, raw.data(),
+    stbi_write_png_to_func(&appendBytes, &out, canvas.width, canvas.height, channels, raw.get(),
                            canvas.width * channels);
     return out;
 }

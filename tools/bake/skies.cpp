@@ -305,15 +305,18 @@ static Rgba helsinkiSkyAbove(Vec3 d, float elDeg, float aa, bool withStars) {
     auto sunGlow = [&] { return std::exp(-toSun * toSun / 0.35f); };
     const float sunCoreShare = 1.0f - smoothstep(0.0f, 12.0f, elDeg);
     float glow = sunCoreShare > 0.0f ? sunGlow() : 0.0f;
-    float wideGlow = std::exp(-toSun * toSun / 2.2f);
+    // The wide glow tints the sky below 40 degrees, and dims the stars.
+    float wideGlow = elDeg < 40.0f || withStars ? std::exp(-toSun * toSun / 2.2f) : 0.0f;
 
     const Rgba zenith = hex(0x0c1233), high = hex(0x25306a), low = hex(0x7c5a93), horizonAway = hex(0xc07a8c);
     const Rgba horizonSun = hex(0xffa45c), sunCore = hex(0xfff0c0);
     Rgba c = mix(high, zenith, smoothstep(20.0f, 80.0f, elDeg));
     c = mix(low, c, smoothstep(2.0f, 26.0f, elDeg));
     c = mix(horizonAway, c, smoothstep(0.0f, 9.0f, elDeg));
-    Rgba warm = mix(horizonSun, hex(0xd0708a), smoothstep(0.0f, 18.0f, elDeg));
-    c = mix(c, warm, wideGlow * (1.0f - smoothstep(4.0f, 40.0f, elDeg)) * 0.85f);
+    if (elDeg < 40.0f) {  // above, the warm tint is mixed in times zero
+        Rgba warm = mix(horizonSun, hex(0xd0708a), smoothstep(0.0f, 18.0f, elDeg));
+        c = mix(c, warm, wideGlow * (1.0f - smoothstep(4.0f, 40.0f, elDeg)) * 0.85f);
+    }
     if (sunCoreShare > 0.0f) c = added(c, sunCore, glow * 0.6f * sunCoreShare);
 
     // Stratus streaks, squashed noise in direction space so no seam can show.
@@ -656,11 +659,13 @@ Canvas bakeTwoShedCitySky(const Fonts&) {
     const float ground = Sf * 0.66f;
     Canvas c = skyGradient(S, hex(0x070a1a), hex(0x1a1c3c), hex(0xc2683a), 0.38f, 0.66f);
     addStars(c, Sf * 0.45f, 140, 5);
-    // Sodium haze over the city.
+    // Sodium haze over the city, in a band that depends on the row alone.
+    std::vector<float> hazeBand(S);
+    for (int row = 0; row < S; ++row) hazeBand[row] = std::exp(-std::pow((row + 0.5f - ground * 0.88f) / (Sf * 0.09f), 2.0f));
     shadeCanvas(c, [&](float x, float y) {
         Rgba p = pixelAt(c, static_cast<int>(x), static_cast<int>(y));
         float n = fbmWrapX(x * 4.0f / Sf, y * 10.0f / Sf, 0.3f, 4, 4);
-        float band = std::exp(-std::pow((y - ground * 0.88f) / (Sf * 0.09f), 2.0f));
+        float band = hazeBand[static_cast<int>(y)];
         return added(p, hex(0xff8a3a), band * clamp01(0.3f + n) * 0.35f);
     });
     // Distant blocks.
