@@ -537,7 +537,10 @@ static Rgba sampleRowWrapped(const Canvas& c, float x, int y) {
 // Water below `horizon`: the scene above, mirrored and pulled sideways by ripples that grow
 // towards the viewer, fading into the water colour with depth.
 static void reflectInWater(Canvas& c, int horizon, Rgba water, float keep, float ripple, int seed) {
-    Canvas above = c;
+    // Rows above the horizon are read and rows below it written, so the scene is read in
+    // place; only a horizon at the very top reads a row it writes, and needs a copy.
+    Canvas copy;
+    const Canvas& above = horizon > 0 ? c : (copy = c);
     for (int y = horizon; y < c.height; ++y) {
         float depth = (y - horizon + 0.5f) / (c.height - horizon);
         int sy = std::max(0, horizon - 1 - static_cast<int>((y - horizon) * 1.15f));
@@ -834,12 +837,15 @@ Canvas bakeDuckCitySky(const Fonts&) {
         float h = Sf * (0.14f + 0.22f * hash01(i, 1, 71));
         if (i == 3) h = Sf * 0.42f;  // the duck tower
         Rgba colour = pastels[i % 6];
-        Mask body = makeMask(S, S), glass = makeMask(S, S), head = makeMask(S, S), beak = makeMask(S, S), eye = makeMask(S, S);
+        // Only every fourth tower wears a duck's head; the others need no masks for one.
+        const bool duckHead = i % 4 == 3;
+        Mask body = makeMask(S, S), glass = makeMask(S, S), head, beak, eye;
+        if (duckHead) head = makeMask(S, S), beak = makeMask(S, S), eye = makeMask(S, S);
         float x0 = x + 3.0f * kPx, x1 = x + w - 3.0f * kPx;
         wrapped(Sf, [&](float dx) {
             addRoundedRect(body, {x0 + dx, ground - h}, {x1 + dx, ground + 4.0f * kPx}, (i % 2 ? 10.0f : 3.0f) * kPx);
             addWindows(glass, {x0 + dx + 4.0f * kPx, ground - h + 10.0f * kPx}, {x1 + dx - 4.0f * kPx, ground - 6.0f * kPx}, 9.0f, 11.0f, 0.62f, 0.92f, i * 7);
-            if (i % 4 == 3) {
+            if (duckHead) {
                 float hx = (x0 + x1) * 0.5f + dx, r = (x1 - x0) * 0.32f;
                 addCircle(head, {hx, ground - h - r * 0.8f}, r);
                 addEllipse(beak, {hx + r * 1.05f, ground - h - r * 0.65f}, {r * 0.6f, r * 0.22f});
@@ -861,9 +867,11 @@ Canvas bakeDuckCitySky(const Fonts&) {
             Rgba pane = mix(hex(0xe8f7ff), hex(0x9fd0f0), sheen);
             return atLuminance(pane, kTowerLuminance * (1.0f + 0.08f * sheen));
         });
-        paintMask(c, head, hex(0xffd83a));
-        paintMask(c, beak, hex(0xff8a1a));
-        paintMask(c, eye, hex(0x20202a));
+        if (duckHead) {
+            paintMask(c, head, hex(0xffd83a));
+            paintMask(c, beak, hex(0xff8a1a));
+            paintMask(c, eye, hex(0x20202a));
+        }
         x += w;
     }
     // Park hedge along the shore.
