@@ -367,6 +367,9 @@ static float helsinkiSkylineAt(float x, float y, float aa, Rgba& colour, Rgba sk
     if (y > 20.0f || y < -0.6f) return 0.0f;
     while (x > 180.0f) x -= 360.0f;
     while (x < -180.0f) x += 360.0f;
+    // Away from the cathedral nothing stands above 12 degrees: the tallest block with a
+    // spire, the station tower. Above that, with room for the antialiasing, nothing covers.
+    if (std::fabs(x) >= 14.0f && y > 13.0f + aa) return 0.0f;
     float covered = 0.0f;
     colour = sky;
     auto over = [&](float cov, Rgba c) {
@@ -493,7 +496,9 @@ static Rgba helsinkiAt(Vec3 d, float texelAngle) {
     float sunward = std::max(0.0f, std::cos((x - kSunAzimuthDeg) * kDeg));
     float towardsSun = std::pow(sunward, 8.0f);
     if (towardsSun == 0.0f) return c;
-    float sparkle = smoothstep(0.55f, 0.8f, perlin(x * 3.0f, depth * 9.0f, 2.0f)) * std::exp(-depth / 5.0f);
+    float crest = smoothstep(0.55f, 0.8f, perlin(x * 3.0f, depth * 9.0f, 2.0f));
+    if (crest == 0.0f) return c;
+    float sparkle = crest * std::exp(-depth / 5.0f);
     return added(c, hex(0xffb070), sparkle * towardsSun * 0.6f);
 }
 
