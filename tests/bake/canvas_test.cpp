@@ -1,9 +1,10 @@
 // The drawing primitives the recipes stand on: PNG bytes that decode back exactly, shapes
 // whose coverage adds up to their area, text that lands where it was measured, noise that
-// tiles, and a reduction that keeps the average colour.
+// tiles and is stb_perlin's to the bit, and a reduction that keeps the average colour.
 #include "canvas.h"
 
 #include <stb/stb_image.h>
+#include <stb/stb_perlin.h>
 
 #include <gtest/gtest.h>
 
@@ -155,6 +156,18 @@ TEST(noise, tiling_noise_repeats_across_its_period) {
             EXPECT_NEAR(fbmWrapX(x, y, 1.0f, 8, 4), fbmWrapX(x + 8.0f, y, 1.0f, 8, 4), 1e-4f);
             EXPECT_NEAR(fbmWrapXY(x, y, 1.0f, 8, 4, 4), fbmWrapXY(x, y + 4.0f, 1.0f, 8, 4, 4), 1e-4f);
         }
+}
+
+// The baker keeps its own copy of stb_perlin's noise; one wrong table entry would change
+// the baked images without failing anything else.
+TEST(noise, is_stb_perlins_noise_bit_for_bit) {
+    for (float z : {0.3f, -7.9f, 300.5f})
+        for (float y = -40.0f; y < 40.0f; y += 1.37f)
+            for (float x = -300.0f; x < 300.0f; x += 0.713f) {
+                ASSERT_EQ(perlin(x, y, z), stb_perlin_noise3(x, y, z, 0, 0, 0)) << x << " " << y << " " << z;
+                float octaves = stb_perlin_noise3(x, y, z, 8, 4, 0) + 0.5f * stb_perlin_noise3(x * 2, y * 2, z + 7.31f, 16, 8, 0);
+                ASSERT_EQ(fbmWrapXY(x, y, z, 8, 4, 2), octaves / 1.5f) << x << " " << y << " " << z;
+            }
 }
 
 TEST(downsampling, keeps_the_average_and_takes_no_colour_from_transparent_pixels) {

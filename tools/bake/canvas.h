@@ -6,6 +6,7 @@
 
 #include <stb/stb_truetype.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -39,6 +40,9 @@ float luminanceOf(Rgba c);
 // The same hue at another relative luminance; a colour too saturated to reach it is
 // lifted towards white.
 Rgba atLuminance(Rgba c, float luminance);
+// atLuminance(c, luminance + keep * (luminanceOf(c) - luminance)), with c taken into linear
+// light once rather than twice: a haze that keeps `keep` of each colour's distance.
+Rgba towardsLuminance(Rgba c, float luminance, float keep);
 
 // Row 0 is the top row of the file; pixel (x, y) has its centre at (x + 0.5, y + 0.5).
 struct Canvas {
@@ -52,7 +56,13 @@ inline Rgba& pixelAt(Canvas& canvas, int x, int y) { return canvas.pixels[static
 inline Rgba pixelAt(const Canvas& canvas, int x, int y) {
     return canvas.pixels[static_cast<size_t>(y) * canvas.width + x];
 }
-void shadeCanvas(Canvas& canvas, const std::function<Rgba(float x, float y)>& colourAt);
+// colourAt(x, y) gives each pixel from its centre. A template rather than a std::function,
+// so that the colour, called for every pixel of the canvas, is inlined into the loop.
+template <typename ColourAt>
+void shadeCanvas(Canvas& canvas, const ColourAt& colourAt) {
+    for (int y = 0; y < canvas.height; ++y)
+        for (int x = 0; x < canvas.width; ++x) pixelAt(canvas, x, y) = colourAt(x + 0.5f, y + 0.5f);
+}
 inline void blendOver(Rgba& dst, Rgba src, float coverage) {
     float sa = clamp01(src.a * coverage);
     if (sa <= 0.0f) return;
@@ -79,7 +89,26 @@ struct Mask {
 
 Mask makeMask(int width, int height);
 void paintMask(Canvas& canvas, const Mask& mask, Rgba colour);
-void paintMask(Canvas& canvas, const Mask& mask, const std::function<Rgba(float x, float y)>& colourAt);
+// Whether none of `count` coverage values is above zero: painting passes over such runs.
+bool runIsEmpty(const float* coverage, int count);
+constexpr int kCoverageRun = 16;
+// A template, like shadeCanvas, so that the colour is inlined into the loop.
+template <typename ColourAt>
+void paintMask(Canvas& canvas, const Mask& mask, const ColourAt& colourAt) {
+    // Outside the mask counts as uncovered.
+    const int width = std::min(canvas.width, mask.width), height = std::min(canvas.height, mask.height);
+    for (int y = 0; y < height; ++y) {
+        const float* row = &mask.coverage[static_cast<size_t>(y) * mask.width];
+        for (int from = 0; from < width; from += kCoverageRun) {
+            const int to = std::min(width, from + kCoverageRun);
+            if (runIsEmpty(row + from, to - from)) continue;
+            for (int x = from; x < to; ++x) {
+                float c = row[x];
+                if (c > 0.0f) blendOver(pixelAt(canvas, x, y), colourAt(x + 0.5f, y + 0.5f), c);
+            }
+        }
+    }
+}
 // A soft copy (close to a Gaussian of sigma ~ radius). Outside the mask counts as empty, or,
 // for images that tile sideways, the mask repeats across its width.
 Mask blurredMask(const Mask& mask, int radius, bool wrapsSideways = false);

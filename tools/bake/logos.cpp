@@ -370,15 +370,23 @@ Canvas bakeGreetXvfb(const Fonts& fonts) {
 Canvas bakeClosingLogo(const Fonts& fonts) {
     const int W = 960, H = 540;
     Canvas c = makeCanvas(W, H, hex(0x050814));
+    // Aurora: curtains of green fading to violet at their tops, rippling sideways. Where a
+    // curtain hangs and how its rays run depend on the column alone, so they are worked out
+    // once a column rather than once a pixel.
+    std::vector<float> curtainAt(W), raysAt(W);
+    for (int col = 0; col < W; ++col) {
+        float x = col + 0.5f;
+        curtainAt[col] = fbm(x * 0.004f, 0.5f, 1.0f, 3);
+        raysAt[col] = 0.6f + 0.4f * std::sin(x * 0.09f + fbm(x * 0.01f, 1.5f, 2.0f, 2) * 9.0f);
+    }
     shadeCanvas(c, [&](float x, float y) {
         Rgba sky = mix(hex(0x03050f), hex(0x142a4a), smoothstep(0.0f, H * 0.8f, y));
-        // Aurora: curtains of green fading to violet at their tops, rippling sideways.
-        float curtain = fbm(x * 0.004f, 0.5f, 1.0f, 3);
-        float centreY = H * (0.34f + 0.12f * curtain);
+        int col = static_cast<int>(x);
+        float centreY = H * (0.34f + 0.12f * curtainAt[col]);
         float height = H * 0.2f;
         float v = (centreY - y) / height;
-        float rays = 0.6f + 0.4f * std::sin(x * 0.09f + fbm(x * 0.01f, 1.5f, 2.0f, 2) * 9.0f);
-        float body = v > -0.15f && v < 1.0f ? std::exp(-std::pow((v - 0.2f) / 0.45f, 2.0f)) * rays : 0.0f;
+        float body = v > -0.15f && v < 1.0f ? std::exp(-std::pow((v - 0.2f) / 0.45f, 2.0f)) * raysAt[col] : 0.0f;
+        if (body == 0.0f) return sky;  // no aurora here: its light would be added times zero
         float fadeBottom = smoothstep(-0.15f, 0.05f, v);
         Rgba light = mix(hex(0x3dffa0), hex(0xa05aff), clamp01(v));
         return added(sky, light, body * fadeBottom * 0.55f * (0.6f + 0.4f * fbm(x * 0.02f, y * 0.002f, 3.0f, 2)));
@@ -580,12 +588,19 @@ Canvas bakeTitleSky(const Fonts& fonts) {
     const float Sf = static_cast<float>(S);
     const Rgba edge = hex(0x04060e);
     Canvas c = makeCanvas(S, S, edge);
+    // The aurora's height and rays depend on the column alone: worked out once a column.
+    std::vector<float> waveAt(S), raysAt(S);
+    for (int col = 0; col < S; ++col) {
+        const float lx = (col + 0.5f) / kLayoutPx;
+        waveAt[col] = fbm(lx * 0.01f, 0.3f, 0.0f, 3);
+        raysAt[col] = 0.6f + 0.4f * std::sin(lx * 0.12f + 6.0f * fbm(lx * 0.013f, 2.0f, 0.0f, 2));
+    }
     shadeCanvas(c, [&](float x, float y) {
         float r = length(Vec2{x - Sf * 0.5f, y - Sf * 0.5f}) / (Sf * 0.5f);
         Rgba base = mix(hex(0x16244a), edge, smoothstep(0.2f, 1.05f, r));
-        const float lx = x / kLayoutPx;
-        float band = std::exp(-std::pow((y - Sf * (0.36f + 0.05f * fbm(lx * 0.01f, 0.3f, 0.0f, 3))) / (Sf * 0.09f), 2.0f));
-        float rays = 0.6f + 0.4f * std::sin(lx * 0.12f + 6.0f * fbm(lx * 0.013f, 2.0f, 0.0f, 2));
+        int col = static_cast<int>(x);
+        float band = std::exp(-std::pow((y - Sf * (0.36f + 0.05f * waveAt[col])) / (Sf * 0.09f), 2.0f));
+        float rays = raysAt[col];
         return added(base, mix(hex(0x3dffa0), hex(0x8a5aff), clamp01((Sf * 0.4f - y) / (Sf * 0.2f))), band * rays * 0.4f * (1.0f - smoothstep(0.6f, 1.0f, r)));
     });
     Mask stars = makeMask(S, S);

@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <cstdlib>
+#include <memory>
 
 // The demo decodes every one of these files while the timeline's clock already runs, and
 // stb_image inflates Huffman-coded data a byte at a time: a 1024 × 1024 sky face takes
@@ -31,6 +32,8 @@ static unsigned char* zlibCompress(unsigned char* data, int length, int* outLeng
 }
 
 #define STBIW_ZLIB_COMPRESS zlibCompress
+// The same CRC as stb_image_write's own, which goes a byte at a time; zlib's goes by words.
+#define STBIW_CRC32(buffer, length) static_cast<unsigned int>(crc32(0L, buffer, static_cast<uInt>(length)))
 #define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
@@ -45,26 +48,39 @@ static void appendBytes(void* context, void* data, int size) {
 
 std::vector<unsigned char> encodePng(const Canvas& canvas, int channels, bool dither) {
     static const float kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
-    std::vector<unsigned char> raw(static_cast<size_t>(canvas.width) * canvas.height * channels);
-    for (int y = 0; y < canvas.height; ++y)
+    // Every byte is written below: no need to clear them first.
+    std::unique_ptr<unsigned char[]> raw(new unsigned char[static_cast<size_t>(canvas.width) * canvas.height * channels]);
+    // The dither is ordered (periodic), which the compressor packs better than noise, and
+    // exact 8-bit colours pass through it unchanged: one offset per place in its 4 x 4 tile.
+    float offset[4][4] = {};
+    if (dither)
+        for (int i = 0; i < 4; ++i)
+            for (int k = 0; k < 4; ++k) offset[i][k] = (kBayer[i][k] + 0.5f) / 16.0f - 0.5f;
+    // Rounded down and clamped to 0..255: for a positive value below 256 the truncation is
+    // the floor, and NaN, like anything not above 0, gives 0.
+    auto byteOf = [](float value, float d) -> unsigned char {
+        float v = clamp01(value) * 255.0f + 0.5f + d;
+        return v > 0.0f ? static_cast<unsigned char>(std::min(255.0f, v)) : 0;
+    };
+    unsigned char* next = raw.get();
+    for (int y = 0; y < canvas.height; ++y) {
+        const float* rowOffset = offset[y & 3];
         for (int x = 0; x < canvas.width; ++x) {
             Rgba p = pixelAt(canvas, x, y);
-            if (channels == 3) p = scaled(p, clamp01(p.a));
-            // The dither is ordered (periodic), which the compressor packs better than noise,
-            // and exact 8-bit colours pass through it unchanged.
-            float d = dither ? (kBayer[y & 3][x & 3] + 0.5f) / 16.0f - 0.5f : 0.0f;
-            float values[4] = {p.r, p.g, p.b, p.a};
-            for (int c = 0; c < channels; ++c) {
-                float v = std::floor(clamp01(values[c]) * 255.0f + 0.5f + d);
-                raw[(static_cast<size_t>(y) * canvas.width + x) * channels + c] =
-                    static_cast<unsigned char>(std::min(255.0f, std::max(0.0f, v)));
+            float d = rowOffset[x & 3];
+            if (channels == 3) {
+                p = scaled(p, clamp01(p.a));
+                *next++ = byteOf(p.r, d), *next++ = byteOf(p.g, d), *next++ = byteOf(p.b, d);
+            } else {
+                *next++ = byteOf(p.r, d), *next++ = byteOf(p.g, d), *next++ = byteOf(p.b, d), *next++ = byteOf(p.a, d);
             }
         }
+    }
     // With nothing to compress for, a row filter only costs the decoder: stb_image then
     // copies each row as it is (filter type 0, None).
     stbi_write_force_png_filter = 0;
     std::vector<unsigned char> out;
-    stbi_write_png_to_func(&appendBytes, &out, canvas.width, canvas.height, channels, raw.data(),
+    stbi_write_png_to_func(&appendBytes, &out, canvas.width, canvas.height, channels, raw.get(),
                            canvas.width * channels);
     return out;
 }

@@ -220,8 +220,27 @@ static float stationTowerAt(float x, float y, float aa, Rgba& colour) {
 }
 
 // The harbour wheel: a ring with spokes and lit gondolas.
+constexpr float kWheelX = -38.0f, kWheelY = 5.2f, kWheelR = 4.2f;
+constexpr int kGondolas = 16;
+
+struct Gondolas {
+    float x[kGondolas], y[kGondolas];
+};
+
+// Where the gondolas hang is the same for every sample: worked out once.
+static Gondolas hangGondolas() {
+    Gondolas g;
+    for (int k = 0; k < kGondolas; ++k) {
+        float a = k * 2.0f * kPi / 16.0f;
+        g.x[k] = kWheelX + kWheelR * std::cos(a), g.y[k] = kWheelY + kWheelR * std::sin(a) - 0.25f;
+    }
+    return g;
+}
+
+static const Gondolas kGondolaAt = hangGondolas();
+
 static float wheelAt(float x, float y, float aa, Rgba& colour) {
-    const float cx = -38.0f, cy = 5.2f, r = 4.2f;
+    const float cx = kWheelX, cy = kWheelY, r = kWheelR;
     if (std::fabs(x - cx) > r + 0.6f || y > cy + r + 0.6f) return 0.0f;
     float dx = x - cx, dy = y - cy;
     float dist = std::sqrt(dx * dx + dy * dy);
@@ -233,9 +252,8 @@ static float wheelAt(float x, float y, float aa, Rgba& colour) {
     if (y > cy || y < 0.0f) legs = 1.0f;
     float structure = smoothstep(aa, -aa, std::min({ring, spoke, legs}));
     float gondola = 0.0f;
-    for (int k = 0; k < 16; ++k) {
-        float a = k * 2.0f * kPi / 16.0f;
-        float gx = cx + r * std::cos(a), gy = cy + r * std::sin(a) - 0.25f;
+    for (int k = 0; k < kGondolas; ++k) {
+        float gx = kGondolaAt.x[k], gy = kGondolaAt.y[k];
         gondola = std::max(gondola, smoothstep(aa, -aa, roundedBox(x, y, gx, gy, 0.16f, 0.18f)));
     }
     colour = mix(hex(0xf2f0ff), hex(0xffd27a), gondola > 0.0f ? 1.0f : 0.0f);
@@ -263,40 +281,62 @@ static Vec3 sunDirection() {
     return {std::sin(az) * std::cos(el), std::sin(el), std::cos(az) * std::cos(el)};
 }
 
+// The sun and the moon stand still: worked out once rather than for each of the millions
+// of samples that look at them.
+static const Vec3 kSun = sunDirection();
+static const float kSunAzimuthDeg = std::atan2(kSun.x, kSun.z) / kDeg;
+static const Vec3 kMoon = normalize({0.78f, 0.42f, -0.46f});
+static const Vec3 kMoonShadowCentre = normalize(kMoon + Vec3{0.012f, 0.008f, 0.01f});
+constexpr float kMoonR = 1.3f * kDeg;
+// Below this cosine a direction is well outside the moon's glow (four radii), with room to
+// spare for rounding, so the arc cosine that measures the distance can be skipped.
+static const float kMoonGlowCos = std::cos(kMoonR * 4.0f) - 1e-3f;
+
+// Elevation in degrees of a unit direction.
+static float elevationDeg(Vec3 d) { return std::asin(std::max(-1.0f, std::min(1.0f, d.y))) / kDeg; }
+
 // Sky colour, with clouds, moon and stars, for a direction above the horizon (or its
-// mirror image, for the sea).
-static Rgba helsinkiSkyAbove(Vec3 d, float aa, bool withStars) {
-    float el = std::asin(std::max(-1.0f, std::min(1.0f, d.y)));
-    float elDeg = el / kDeg;
-    Vec3 sun = sunDirection();
+// mirror image, for the sea); elDeg is elevationDeg(d).
+static Rgba helsinkiSkyAbove(Vec3 d, float elDeg, float aa, bool withStars) {
+    Vec3 sun = kSun;
     float toSun = std::acos(std::max(-1.0f, std::min(1.0f, dot(d, sun))));
-    float glow = std::exp(-toSun * toSun / 0.35f);
-    float wideGlow = std::exp(-toSun * toSun / 2.2f);
+    // The sun's own glow shows below 12 degrees and in lit clouds; elsewhere it would be
+    // added times zero, and its exponential is left out.
+    auto sunGlow = [&] { return std::exp(-toSun * toSun / 0.35f); };
+    const float sunCoreShare = 1.0f - smoothstep(0.0f, 12.0f, elDeg);
+    float glow = sunCoreShare > 0.0f ? sunGlow() : 0.0f;
+    // The wide glow tints the sky below 40 degrees, and dims the stars.
+    float wideGlow = elDeg < 40.0f || withStars ? std::exp(-toSun * toSun / 2.2f) : 0.0f;
 
     const Rgba zenith = hex(0x0c1233), high = hex(0x25306a), low = hex(0x7c5a93), horizonAway = hex(0xc07a8c);
     const Rgba horizonSun = hex(0xffa45c), sunCore = hex(0xfff0c0);
     Rgba c = mix(high, zenith, smoothstep(20.0f, 80.0f, elDeg));
     c = mix(low, c, smoothstep(2.0f, 26.0f, elDeg));
     c = mix(horizonAway, c, smoothstep(0.0f, 9.0f, elDeg));
-    Rgba warm = mix(horizonSun, hex(0xd0708a), smoothstep(0.0f, 18.0f, elDeg));
-    c = mix(c, warm, wideGlow * (1.0f - smoothstep(4.0f, 40.0f, elDeg)) * 0.85f);
-    c = added(c, sunCore, glow * 0.6f * (1.0f - smoothstep(0.0f, 12.0f, elDeg)));
+    if (elDeg < 40.0f) {  // above, the warm tint is mixed in times zero
+        Rgba warm = mix(horizonSun, hex(0xd0708a), smoothstep(0.0f, 18.0f, elDeg));
+        c = mix(c, warm, wideGlow * (1.0f - smoothstep(4.0f, 40.0f, elDeg)) * 0.85f);
+    }
+    if (sunCoreShare > 0.0f) c = added(c, sunCore, glow * 0.6f * sunCoreShare);
 
     // Stratus streaks, squashed noise in direction space so no seam can show.
     if (elDeg > 1.0f && elDeg < 40.0f) {
         float n = fbm(d.x * 2.6f + 3.1f, d.y * 14.0f, d.z * 2.6f - 1.7f, 5);
         float density = smoothstep(0.05f, 0.35f, n) * smoothstep(1.0f, 6.0f, elDeg) * (1.0f - smoothstep(22.0f, 40.0f, elDeg));
-        Rgba lit = mix(hex(0x54487a), hex(0xff9e7a), std::pow(wideGlow, 0.7f));
-        lit = mix(lit, hex(0xffd8a8), glow * 0.7f);
-        c = mix(c, lit, density * 0.8f);
+        if (density > 0.0f) {
+            if (sunCoreShare <= 0.0f) glow = sunGlow();
+            Rgba lit = mix(hex(0x54487a), hex(0xff9e7a), std::pow(wideGlow, 0.7f));
+            lit = mix(lit, hex(0xffd8a8), glow * 0.7f);
+            c = mix(c, lit, density * 0.8f);
+        }
     }
 
     // A thin crescent moon high in the south-east.
-    Vec3 moon = normalize({0.78f, 0.42f, -0.46f});
-    float moonDist = std::acos(std::max(-1.0f, std::min(1.0f, dot(d, moon))));
-    const float moonR = 1.3f * kDeg;
+    const float moonR = kMoonR;
+    float toMoon = dot(d, kMoon);
+    float moonDist = toMoon < kMoonGlowCos ? moonR * 4.0f : std::acos(std::max(-1.0f, std::min(1.0f, toMoon)));
     if (moonDist < moonR * 4.0f) {
-        Vec3 shadowCentre = normalize(moon + Vec3{0.012f, 0.008f, 0.01f});
+        Vec3 shadowCentre = kMoonShadowCentre;
         float shadowDist = std::acos(std::max(-1.0f, std::min(1.0f, dot(d, shadowCentre))));
         float disc = smoothstep(moonR + aa, moonR - aa, moonDist) * smoothstep(moonR * 0.92f - aa, moonR * 0.92f + aa, shadowDist);
         c = mix(c, hex(0xfff6dc), disc);
@@ -327,6 +367,9 @@ static float helsinkiSkylineAt(float x, float y, float aa, Rgba& colour, Rgba sk
     if (y > 20.0f || y < -0.6f) return 0.0f;
     while (x > 180.0f) x -= 360.0f;
     while (x < -180.0f) x += 360.0f;
+    // Away from the cathedral nothing stands above 12 degrees: the tallest block with a
+    // spire, the station tower. Above that, with room for the antialiasing, nothing covers.
+    if (std::fabs(x) >= 14.0f && y > 13.0f + aa) return 0.0f;
     float covered = 0.0f;
     colour = sky;
     auto over = [&](float cov, Rgba c) {
@@ -371,6 +414,9 @@ static float helsinkiSkylineAt(float x, float y, float aa, Rgba& colour, Rgba sk
 static float helsinkiIslandsAt(float x, float y, float aa, Rgba& colour) {
     if (x < 0.0f) x += 360.0f;
     if (x < kSkylineTo || x > 360.0f + kSkylineFrom) return 0.0f;
+    // Nothing here rises past 3.5 degrees (the lighthouse lamp's top); most of the sky and
+    // of its reflection is far above.
+    if (y > 4.0f + aa) return 0.0f;
     float hills = 0.9f * smoothstep(0.0f, 1.0f, std::sin((x - kSkylineTo) * 0.05f) * 0.5f + 0.5f) *
                   (0.6f + 0.4f * perlin(x * 0.21f, 0.5f, 0.3f));
     // Fortress walls: low flat stretches with notches.
@@ -413,10 +459,13 @@ static float helsinkiIslandsAt(float x, float y, float aa, Rgba& colour) {
 // it the sea, which mirrors all of that through ripples.
 static Rgba helsinkiAt(Vec3 d, float texelAngle) {
     float aa = texelAngle / kDeg * 0.7f;
+    float y = elevationDeg(d);
+    // Nothing of the islands or the city reaches 20 degrees: up there the sky alone shows,
+    // and the azimuth is not needed.
+    if (y > 20.0f) return helsinkiSkyAbove(d, y, texelAngle, true);
     float x = std::atan2(d.x, d.z) / kDeg;
-    float y = std::asin(std::max(-1.0f, std::min(1.0f, d.y))) / kDeg;
     if (y >= -0.6f) {
-        Rgba sky = helsinkiSkyAbove(d, texelAngle, true);
+        Rgba sky = helsinkiSkyAbove(d, y, texelAngle, true);
         Rgba c = sky;
         Rgba island;
         float k = helsinkiIslandsAt(x, y, aa, island);
@@ -433,7 +482,7 @@ static Rgba helsinkiAt(Vec3 d, float texelAngle) {
     float ry = std::max(0.0f, depth * 0.9f + rippleY);
     float rx = x + rippleX * 6.0f;
     Vec3 mirrored = normalize({std::sin(rx * kDeg) * std::cos(ry * kDeg), std::sin(ry * kDeg), std::cos(rx * kDeg) * std::cos(ry * kDeg)});
-    Rgba refl = helsinkiSkyAbove(mirrored, texelAngle * 2.0f, false);
+    Rgba refl = helsinkiSkyAbove(mirrored, elevationDeg(mirrored), texelAngle * 2.0f, false);
     Rgba solid;
     float k = helsinkiIslandsAt(rx, ry, aa * 2.0f, solid);
     refl = mix(refl, solid, k);
@@ -443,11 +492,14 @@ static Rgba helsinkiAt(Vec3 d, float texelAngle) {
     float fresnel = 0.25f + 0.6f * std::exp(-depth / 7.0f);
     Rgba deep = mix(hex(0x0b1530), hex(0x04060d), smoothstep(5.0f, 80.0f, depth));
     Rgba c = mix(deep, refl, fresnel);
-    // Sparkle: small bright ripple crests catching the sunset.
-    float sparkle = smoothstep(0.55f, 0.8f, perlin(x * 3.0f, depth * 9.0f, 2.0f)) * std::exp(-depth / 5.0f);
-    Vec3 sun = sunDirection();
-    float sunward = std::max(0.0f, std::cos((x - std::atan2(sun.x, sun.z) / kDeg) * kDeg));
-    return added(c, hex(0xffb070), sparkle * std::pow(sunward, 8.0f) * 0.6f);
+    // Sparkle: small bright ripple crests catching the sunset; none on water facing away.
+    float sunward = std::max(0.0f, std::cos((x - kSunAzimuthDeg) * kDeg));
+    float towardsSun = std::pow(sunward, 8.0f);
+    if (towardsSun == 0.0f) return c;
+    float crest = smoothstep(0.55f, 0.8f, perlin(x * 3.0f, depth * 9.0f, 2.0f));
+    if (crest == 0.0f) return c;
+    float sparkle = crest * std::exp(-depth / 5.0f);
+    return added(c, hex(0xffb070), sparkle * towardsSun * 0.6f);
 }
 
 Canvas bakeHelsinkiRight(const Fonts&) { return renderCubeFace(0, kHelsinkiFaceSize, &helsinkiAt); }
@@ -490,7 +542,10 @@ static Rgba sampleRowWrapped(const Canvas& c, float x, int y) {
 // Water below `horizon`: the scene above, mirrored and pulled sideways by ripples that grow
 // towards the viewer, fading into the water colour with depth.
 static void reflectInWater(Canvas& c, int horizon, Rgba water, float keep, float ripple, int seed) {
-    Canvas above = c;
+    // Rows above the horizon are read and rows below it written, so the scene is read in
+    // place; only a horizon at the very top reads a row it writes, and needs a copy.
+    Canvas copy;
+    const Canvas& above = horizon > 0 ? c : (copy = c);
     for (int y = horizon; y < c.height; ++y) {
         float depth = (y - horizon + 0.5f) / (c.height - horizon);
         int sy = std::max(0, horizon - 1 - static_cast<int>((y - horizon) * 1.15f));
@@ -612,11 +667,13 @@ Canvas bakeTwoShedCitySky(const Fonts&) {
     const float ground = Sf * 0.66f;
     Canvas c = skyGradient(S, hex(0x070a1a), hex(0x1a1c3c), hex(0xc2683a), 0.38f, 0.66f);
     addStars(c, Sf * 0.45f, 140, 5);
-    // Sodium haze over the city.
+    // Sodium haze over the city, in a band that depends on the row alone.
+    std::vector<float> hazeBand(S);
+    for (int row = 0; row < S; ++row) hazeBand[row] = std::exp(-std::pow((row + 0.5f - ground * 0.88f) / (Sf * 0.09f), 2.0f));
     shadeCanvas(c, [&](float x, float y) {
         Rgba p = pixelAt(c, static_cast<int>(x), static_cast<int>(y));
         float n = fbmWrapX(x * 4.0f / Sf, y * 10.0f / Sf, 0.3f, 4, 4);
-        float band = std::exp(-std::pow((y - ground * 0.88f) / (Sf * 0.09f), 2.0f));
+        float band = hazeBand[static_cast<int>(y)];
         return added(p, hex(0xff8a3a), band * clamp01(0.3f + n) * 0.35f);
     });
     // Distant blocks.
@@ -785,12 +842,15 @@ Canvas bakeDuckCitySky(const Fonts&) {
         float h = Sf * (0.14f + 0.22f * hash01(i, 1, 71));
         if (i == 3) h = Sf * 0.42f;  // the duck tower
         Rgba colour = pastels[i % 6];
-        Mask body = makeMask(S, S), glass = makeMask(S, S), head = makeMask(S, S), beak = makeMask(S, S), eye = makeMask(S, S);
+        // Only every fourth tower wears a duck's head; the others need no masks for one.
+        const bool duckHead = i % 4 == 3;
+        Mask body = makeMask(S, S), glass = makeMask(S, S), head, beak, eye;
+        if (duckHead) head = makeMask(S, S), beak = makeMask(S, S), eye = makeMask(S, S);
         float x0 = x + 3.0f * kPx, x1 = x + w - 3.0f * kPx;
         wrapped(Sf, [&](float dx) {
             addRoundedRect(body, {x0 + dx, ground - h}, {x1 + dx, ground + 4.0f * kPx}, (i % 2 ? 10.0f : 3.0f) * kPx);
             addWindows(glass, {x0 + dx + 4.0f * kPx, ground - h + 10.0f * kPx}, {x1 + dx - 4.0f * kPx, ground - 6.0f * kPx}, 9.0f, 11.0f, 0.62f, 0.92f, i * 7);
-            if (i % 4 == 3) {
+            if (duckHead) {
                 float hx = (x0 + x1) * 0.5f + dx, r = (x1 - x0) * 0.32f;
                 addCircle(head, {hx, ground - h - r * 0.8f}, r);
                 addEllipse(beak, {hx + r * 1.05f, ground - h - r * 0.65f}, {r * 0.6f, r * 0.22f});
@@ -799,9 +859,10 @@ Canvas bakeDuckCitySky(const Fonts&) {
         });
         // Shading goes by the position across the tower, counted round the wrap, and the sheen
         // on the glass repeats four times across the width.
+        const Rgba lit = atLuminance(colour, kTowerLuminance * 1.0f), shaded = atLuminance(colour, kTowerLuminance * 0.94f);
         paintMask(c, body, [&](float px, float) {
             float across = std::fmod(px - x0 + Sf, Sf) / (x1 - x0);
-            return atLuminance(colour, kTowerLuminance * (across < 0.2f ? 1.0f : 0.94f));
+            return across < 0.2f ? lit : shaded;
         });
         // The glass differs from the walls in hue, hardly in brightness: when the camera
         // whips round, a grid of light panes on darker walls flickers over the whole screen.
@@ -811,9 +872,11 @@ Canvas bakeDuckCitySky(const Fonts&) {
             Rgba pane = mix(hex(0xe8f7ff), hex(0x9fd0f0), sheen);
             return atLuminance(pane, kTowerLuminance * (1.0f + 0.08f * sheen));
         });
-        paintMask(c, head, hex(0xffd83a));
-        paintMask(c, beak, hex(0xff8a1a));
-        paintMask(c, eye, hex(0x20202a));
+        if (duckHead) {
+            paintMask(c, head, hex(0xffd83a));
+            paintMask(c, beak, hex(0xff8a1a));
+            paintMask(c, eye, hex(0x20202a));
+        }
         x += w;
     }
     // Park hedge along the shore.
@@ -841,7 +904,7 @@ Canvas bakeDuckCitySky(const Fonts&) {
     // kept, so that nothing whipping past differs much in brightness from what it covers.
     shadeCanvas(c, [&](float x, float y) {
         Rgba p = pixelAt(c, static_cast<int>(x), static_cast<int>(y));
-        return atLuminance(p, kHazeLuminance + kHazeKeeps * (luminanceOf(p) - kHazeLuminance));
+        return towardsLuminance(p, kHazeLuminance, kHazeKeeps);
     });
     return c;
 }
@@ -891,8 +954,9 @@ Canvas bakeTampereSky(const Fonts&) {
     // Long thin clouds lit from below.
     shadeCanvas(c, [&](float x, float y) {
         Rgba p = pixelAt(c, static_cast<int>(x), static_cast<int>(y));
-        float n = fbmWrapX(x * 4.0f / Sf, y * 26.0f / Sf, 5.0f, 4, 5);
         float band = smoothstep(Sf * 0.12f, Sf * 0.3f, y) * (1.0f - smoothstep(Sf * 0.45f, Sf * 0.55f, y));
+        if (band == 0.0f) return p;  // outside the band the clouds are mixed in times zero
+        float n = fbmWrapX(x * 4.0f / Sf, y * 26.0f / Sf, 5.0f, 4, 5);
         Rgba lit = mix(hex(0x7a5a8a), hex(0xff9a70), clamp01((y - Sf * 0.15f) / (Sf * 0.35f)));
         return mix(p, lit, smoothstep(0.1f, 0.4f, n) * band * 0.85f);
     });
