@@ -287,30 +287,37 @@ async function benchEngine(engine) {
     for (const [way, list] of Object.entries(loads)) console.log(`    ${way.padEnd(10)} ${mib(median(list.map((l) => l.memory)))} (median)`);
   }
 
-  // ---- Click to music start ----
-  const page = await openPage(browser, server.url, { scripts: [timeCalls.toString()] });
-  const starts = [];
-  for (let i = 0; i < kRuns; i += 1) {
-    await waitForState(page, i ? 'ended' : 'ready', 120000);
-    // The next run's instance is made after the end card shows.
-    await waitFor(page, () => window.__lastInstance && !window.__lastInstance.__used, null, 120000);
-    await page.evaluate(() => {
-      window.__glTime = {}; window.__marks = {}; window.__lastInstance.__used = true;
-      window.__uploads = []; window.__recordUploads = true;
-    });
-    await clickPlay(page);
-    await waitFor(page, () => window.__marks.music, null, 120000);
-    // The track's sound under way, if the engine gets there within a few seconds (the
-    // song's first piece is started on the context's clock as it is asked for).
-    if (!(await page.evaluate(() => window.__marks.song))) await waitFor(page, () => window.__marks.playing, null, 5000).catch(() => {});
-    starts.push(await page.evaluate(() => {
-      window.__recordUploads = false;
-      return { ...window.__marks, main: window.__mainStarted, gl: window.__glTime, uploads: window.__uploads };
-    }));
-    await page.pressEscape();
-    await waitForState(page, 'ended', 120000);
-  }
-  await page.close();
+  // ---- Click to music start: the song (the page's way), and the track as before ----
+  const clickRuns = async (query) => {
+    const page = await openPage(browser, `${server.url}${query}`, { scripts: [timeCalls.toString()] });
+    const runs = [];
+    for (let i = 0; i < kRuns; i += 1) {
+      await waitForState(page, i ? 'ended' : 'ready', 120000);
+      // The next run's instance is made after the end card shows.
+      await waitFor(page, () => window.__lastInstance && !window.__lastInstance.__used, null, 120000);
+      await page.evaluate(() => {
+        window.__glTime = {}; window.__marks = {}; window.__lastInstance.__used = true;
+        window.__uploads = []; window.__recordUploads = true;
+      });
+      await clickPlay(page);
+      await waitFor(page, () => window.__marks.music, null, 120000);
+      // The track's sound under way, if the engine gets there within a few seconds (the
+      // song's first piece is started on the context's clock as it is asked for).
+      if (!(await page.evaluate(() => window.__marks.song))) {
+        await waitFor(page, () => window.__marks.playing, null, 5000).catch(() => {});
+      }
+      runs.push(await page.evaluate(() => {
+        window.__recordUploads = false;
+        return { ...window.__marks, main: window.__mainStarted, gl: window.__glTime, uploads: window.__uploads };
+      }));
+      await page.pressEscape();
+      await waitForState(page, 'ended', 120000);
+    }
+    await page.close();
+    return runs;
+  };
+  const starts = await clickRuns('');
+  const trackStarts = await clickRuns('?content=download');
   const group = (gl, names) => names.reduce((sum, n) => sum + (gl[n] || 0), 0);
   const kGroups = {
     'texture uploads and mipmaps': ['texImage2D', 'generateMipmap', 'texParameteri'],
@@ -318,15 +325,16 @@ async function benchEngine(engine) {
       'shaderSource', 'attachShader', 'getActiveUniform', 'getUniformLocation'],
     'vertex buffers': ['bufferData', 'vertexAttribPointer', 'vertexAttribIPointer'],
   };
-  console.log('Click to music start (goal: median at most 1.0 s)');
-  console.log(`  click to the music's start:   ${spread(starts.map((s) => s.music - s.click))}`);
-  console.log(`  the music:            ${starts.map((s) => (s.song ? 'the song' : 'the track'))}`);
-  const sounding = starts.filter((s) => s.playing);
-  if (!starts.every((s) => s.song)) {
-    console.log(sounding.length
-      ? `  click to 'playing':   ${spread(sounding.map((s) => s.playing - s.click))}`
-      : '  click to \'playing\':   never within 5 s of the play call (no sound device here)');
-  }
+  console.log('Click to music start (goal: median at most 1.0 s, the song no later than the track)');
+  console.log(`  click to the song's first piece: ${spread(starts.map((s) => s.music - s.click))}`
+    + ` (${starts.filter((s) => s.song).length} of ${starts.length} the song)`);
+  console.log(`  click to the track's play call:  ${spread(trackStarts.map((s) => s.music - s.click))}`
+    + ' (?content=download)');
+  const sounding = trackStarts.filter((s) => s.playing);
+  console.log(sounding.length
+    ? `  click to the track's 'playing':  ${spread(sounding.map((s) => s.playing - s.click))}`
+    : '  click to the track\'s \'playing\':  never within 5 s of the play call (no sound device here)');
+  console.log('  where the song\'s click goes:');
   console.log(`  glfwInit to play call: ${spread(starts.map((s) => s.music - s.main))}`);
   for (const [label, names] of Object.entries(kGroups)) {
     console.log(`    in WebGL, ${label.padEnd(28)} ${ms(median(starts.map((s) => group(s.gl, names))))}`);
@@ -412,7 +420,7 @@ async function benchEngine(engine) {
   await browser.close();
   return { engine, ready: median(loads.own.map((l) => l.ready)), download: median(loads.download.map((l) => l.ready)),
     second: median(loads.own.map((l) => l.second.ready)), make: median(loads.make.map((l) => l.makeMs)),
-    music: median(starts.map((s) => s.music - s.click)),
+    music: median(starts.map((s) => s.music - s.click)), track: median(trackStarts.map((s) => s.music - s.click)),
     frame: median(perWindow.map(median)), floor: median(floor) };
 }
 
@@ -424,9 +432,9 @@ server.close();
 const best = Math.min(...results.map((r) => r.ready));
 console.log(`\nThe engines side by side (medians; goals: Play within ${kPlayGoal / 1000} s on each, `
   + `none slower to Play than the quickest by more than ${kSpreadGoal}x)`);
-console.log('  engine     Play ready        download only (ratio)   second visit   generators   click to music   frame (median of windows)   cleared canvas');
+console.log('  engine     Play ready        download only (ratio)   second visit   generators   click to song (track)   frame (median of windows)   cleared canvas');
 for (const r of results) {
   console.log(`  ${r.engine.padEnd(10)} ${ms(r.ready).padStart(8)} (${(r.ready / best).toFixed(2)}x)  ${ms(r.download).padStart(8)}`
     + ` (${(r.ready / r.download).toFixed(2)}x)       ${ms(r.second).padStart(8)}     ${ms(r.make).padStart(8)}`
-    + `     ${ms(r.music).padStart(8)}         ${ms(r.frame).padStart(8)}                  ${ms(r.floor).padStart(8)}`);
+    + `     ${ms(r.music).padStart(8)} (${ms(r.track)})       ${ms(r.frame).padStart(8)}                  ${ms(r.floor).padStart(8)}`);
 }

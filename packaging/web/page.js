@@ -78,7 +78,7 @@ const loadReport = window.norrvaleLoad = {
   workersMemoryBytes: 0,  // the most wasm memory the workers held at one time
   music: null,        // 'song' (Web Audio) or 'track' (the MP3)
   keeping: 0,         // files on their way into Cache Storage
-  at: {},             // when (performance.now, ms) each of program, content, music, ready was here
+  at: {},             // when (performance.now, ms) program, bakers (loaded), content, music, ready were here
 };
 const mark = (what) => { loadReport.at[what] = performance.now(); };
 
@@ -90,7 +90,7 @@ const progress = {
   made: 0, toMake: 0,            // recipes
   preparing: false,
   show() {
-    const files = this.total ? Math.min(1, this.received / this.total) : 0;
+    const files = this.total ? Math.min(1, this.received / this.total) : 1;
     const content = this.preparing ? 1 : Math.max(this.toMake ? this.made / this.toMake : 0,
       this.packTotal ? Math.min(1, this.packReceived / this.packTotal) : 0);
     $('fill').style.width = `${(100 * (0.3 * files + 0.7 * content)).toFixed(1)}%`;
@@ -222,10 +222,10 @@ async function keptContent() {
 
 // Files from `store` where it has them; the rest downloaded, and kept there once all of
 // them are here.
-async function keptOrDownloaded(store, names) {
+async function keptOrDownloaded(store, names, onBytes = undefined) {
   const kept = await Promise.all(names.map((name) => store.get(`files/${name}`)));
   const missing = names.filter((name, i) => !kept[i]);
-  const got = await download(missing);
+  const got = await download(missing, null, onBytes);
   if (missing.every((name) => got[name])) for (const name of missing) store.put(`files/${name}`, got[name]);
   return Object.fromEntries(names.map((name, i) => [name, kept[i] || got[name]]));
 }
@@ -277,6 +277,7 @@ async function make(baker, workers, cancel) {
     const { 'bake.js': script, 'bake.wasm': wasm } = await baker;
     if (!script || !wasm) throw new Error('the baker could not be downloaded');
     await Promise.all(workers.map((worker) => worker.ask({ kind: 'load', name: 'bake', script, wasm })));
+    mark('bakers');
     const { recipes, costs } = await workers[0].ask({ kind: 'recipes' });
     const queue = [...recipes].sort((a, b) => costs[b] - costs[a]);
     progress.toMake = recipes.length;
@@ -320,15 +321,17 @@ async function downloadContent(cancel) {
   return files;
 }
 
-// The content, downloaded or made, whichever the link favours. content.data starts
-// downloading with the program's files; kJudgeMs later its pace says how long the rest
-// would take. Where that is under kAloneSeconds, it comes alone, since making would only
-// take the cores that unpack and prepare it; past kMakeSeconds it is cancelled (on a
-// phone's link its bytes would slow the program's own) and the content is made; between
-// the two both go on and the first wins. Either way fails over to the other.
+// The content, downloaded or made, whichever the link favours. The baker is the first
+// download, and its pace (bakerPace) says how long content.data would take. Where
+// that is under kAloneSeconds, content.data comes alone, since making would only take
+// the cores that unpack and prepare it; past kMakeSeconds it is not downloaded at all
+// (on a phone's link its bytes would slow the program's own) and the content is made;
+// between the two both go on and the first wins. Where the baker was kept from an
+// earlier visit, content.data starts at once and is judged by its own pace kJudgeMs
+// in. Either way fails over to the other.
 const kJudgeMs = 500;
 const kAloneSeconds = 1;
-function downloadOrMake(baker) {
+function downloadOrMake(baker, bakerPace) {
   // One worker per core, at least two (the page's own thread mostly waits) and at most
   // four (each holds a baker's memory). They start now, so that starting them overlaps
   // the judging; a download that wins stops them before they have baked much.
@@ -364,7 +367,7 @@ function downloadOrMake(baker) {
         lose('made', 'downloaded', error, startDownload);
       });
     };
-    const startDownload = () => {
+    const startDownload = (judging = false) => {
       if (downloading) return;
       const began = performance.now();
       const cancel = cancelDownload;
@@ -374,7 +377,7 @@ function downloadOrMake(baker) {
       downloading.then(win('downloaded'), (error) => {
         if (!cancel.signal.aborted) lose('downloaded', 'made', error, startMaking);
       });
-      if (making) return;  // the fallback of a failed making: no judging
+      if (!judging) return;
       setTimeout(() => {
         if (settled || making || cancel.signal.aborted) return;
         const rate = progress.packReceived / ((performance.now() - began) / 1000);
@@ -389,8 +392,17 @@ function downloadOrMake(baker) {
         if (seconds > kAloneSeconds) startMaking();
       }, kJudgeMs);
     };
-    if (kContentWay === 'make') startMaking();
-    else startDownload();
+    if (kContentWay === 'make') {
+      startMaking();
+    } else if (bakerPace) {
+      baker.then(() => {
+        const seconds = sentSize('content.data') / bakerPace.rate();
+        if (seconds < kMakeSeconds) startDownload(false);
+        if (seconds > kAloneSeconds) startMaking();
+      });
+    } else {
+      startDownload(true);
+    }
   });
 }
 
@@ -781,7 +793,22 @@ async function start() {
   // The song's worker starts now, so that its start overlaps the downloads.
   if (generates) song.worker = startWorker();
   const synthesiser = generates ? keptOrDownloaded(madeStore, kSynthesiser) : null;
-  const baker = generates && !kept ? keptOrDownloaded(madeStore, kBaker) : null;
+  // The link's pace while the baker arrives, from its first bytes to its last, so that
+  // the wait for the first (the link's latency) does not count.
+  const bakerPace = {
+    bytes: 0, first: 0, last: 0,
+    add(length) {
+      const now = performance.now();
+      if (this.first) this.bytes += length;
+      else this.first = now;
+      this.last = now;
+    },
+    rate() { return this.last > this.first ? this.bytes / ((this.last - this.first) / 1000) : Infinity; },
+  };
+  const baker = generates && !kept ? keptOrDownloaded(madeStore, kBaker, (length) => {
+    progress.received += length;
+    bakerPace.add(length);
+  }) : null;
   // The baker comes first, since on a slow link making is what takes longest; the
   // program is not needed before the content is made.
   const program = !generates ? download(kProgram)
@@ -795,7 +822,7 @@ async function start() {
     loadReport.content = 'kept';
     made = Promise.resolve(kept);
   } else {
-    made = downloadOrMake(baker);
+    made = downloadOrMake(baker, isKept[wanted.indexOf('bake.wasm')] ? null : bakerPace);
   }
   made.catch(() => {});
   const music = (generates ? song.prepare(synthesiser) : Promise.reject(new Error('')))
