@@ -76,9 +76,11 @@ add_custom_target(generators_worker ALL
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${webPage}/generators_worker.js ${NORRVALE_WEB_OUT}
   VERBATIM)
 
-# manifest.json, the packed files and content.data, the baked content in one file for the
-# page to download where that is quicker than making it, or where the generators fail.
+# manifest.json (also inside index.html), the packed files and content.data, the baked
+# content in one file for the page to download where that is quicker than making it, or
+# where the generators fail.
 add_custom_target(web_manifest ALL
   COMMAND /usr/bin/python3 ${webPage}/manifest.py ${NORRVALE_WEB_OUT} ${NORRVALE_STAGE}/imgs
+          ${webPage}/index.html
   DEPENDS norrvale_page bake_web synth_web generators_worker
   VERBATIM)

@@ -46,7 +46,7 @@ const sleep = (t) => new Promise((resolve) => { setTimeout(resolve, t); });
 // The page takes the packed copy of a file where the folder has one (manifest.json).
 const manifest = JSON.parse(fs.readFileSync(path.join(webDir, 'manifest.json'), 'utf8'));
 const sentAs = (name) => (manifest.packed && manifest.packed[name] ? `${name}.gz` : name);
-const kPageFiles = ['index.html', 'page.js', 'page.css', 'manifest.json'];
+const kPageFiles = ['index.html', 'page.js', 'page.css'];  // index.html holds the manifest
 const kProgramFiles = ['norrvale.js', 'norrvale.wasm', 'norrvale.data'].map(sentAs);
 const kWays = [
   ['making the content', [...kPageFiles, 'generators_worker.js', ...kProgramFiles,

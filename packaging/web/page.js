@@ -773,12 +773,14 @@ async function start() {
       + 'A recent Chrome, Edge, Firefox or Safari plays it.');
     return;
   }
-  const manifestBytes = await fetchBytes('manifest.json');
-  if (!manifestBytes) {
+  // The build puts the manifest into the page; a page without it asks for the file.
+  const inline = document.getElementById('manifest');
+  const manifestBytes = inline ? null : await fetchBytes('manifest.json');
+  if (!inline && !manifestBytes) {
     setState('failed', kFilesFailed);
     return;
   }
-  manifest = JSON.parse(new TextDecoder().decode(manifestBytes));
+  manifest = JSON.parse(inline ? inline.textContent : new TextDecoder().decode(manifestBytes));
   const generates = kContentWay !== 'download' && !!manifest.generators && typeof Worker === 'function';
   if (generates && self.caches) {
     await Promise.all([programStore.open(`norrvale-program-${manifest.program}`),
