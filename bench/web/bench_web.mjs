@@ -282,6 +282,9 @@ async function benchEngine(engine) {
   console.log(`  second visit, page's way: ${spread(loads.own.map((l) => l.second.ready))}, content ${loads.own.map((l) => l.second.content)}`);
   console.log(`  generators, start to last recipe (goal: at most 3 s in Chromium): ${spread(loads.make.map((l) => l.makeMs))}`);
   console.log(`    the bakers' wasm memory at most, all workers together: ${mib(Math.max(...loads.make.map((l) => l.workersMemoryBytes)))}`);
+  const at = (what) => ms(median(loads.make.map((l) => l.at[what])));
+  console.log(`    where making's time goes: the bakers loaded at ${at('bakers')}, the program here at ${at('program')}, `
+    + `the content made at ${at('content')}, prepared with the song's first piece at ${at('ready')}`);
   if (browser.pid) {
     console.log('  the browser\'s memory while loading, at most, over what it held before (sum of the processes\' PSS):');
     for (const [way, list] of Object.entries(loads)) console.log(`    ${way.padEnd(10)} ${mib(median(list.map((l) => l.memory)))} (median)`);
